@@ -1,0 +1,121 @@
+// Strings and numeric vectors: a tag, a length or count word, then the bytes.
+#include <tarn/fb/fifo.hpp>
+
+namespace tarn {
+namespace fb {
+
+using detail::load32;
+using detail::region;
+using detail::store32;
+
+fifo::error::error(const std::string& message) : tarn::exception::exception(message) {}
+fifo::error::~error() = default;
+
+void fifo::fail(const char* op, const char* type_name) {
+    std::string message(op);
+    message += '<';
+    message += type_name;
+    message += "> failed";
+    throw error(message);
+}
+
+namespace {
+
+// Writes tag, length word `word`, then `n` bytes from `data` and, for strings,
+// a NUL. Fails with the type's name when it does not fit.
+void push_counted(unsigned char* header, std::uint32_t tag, const char* name, std::uint32_t word,
+                  const void* data, std::size_t n, bool nul) {
+    region r(header);
+    r.add(detail::push_count, 1);
+    unsigned char* at;
+    std::uint32_t room;
+    if (!r.writable(at, room) || room < 4) throw fifo::error(std::string("push<") + name + "> failed");
+    store32(at, tag);
+    r.add(detail::write_cursor, 4);
+    const std::uint64_t need = 4 + std::uint64_t{n} + (nul ? 1 : 0);
+    if (room - 4 < need) throw fifo::error(std::string("push<") + name + "> failed");
+    store32(at + 4, word);
+    if (n) std::memcpy(at + 8, data, n);
+    if (nul) at[8 + n] = 0;
+    r.add(detail::write_cursor, static_cast<std::uint32_t>(need));
+}
+
+// Reads tag and length/count word of a counted value; returns the address of
+// its bytes and their number (the word times `unit`). Fails, consuming what
+// the wire rules say, when anything is missing or the bytes would reach past
+// write_cursor.
+const unsigned char* pop_counted(unsigned char* header, std::uint32_t tag, const char* name,
+                                 std::uint32_t unit, std::uint32_t& word) {
+    region r(header);
+    r.add(detail::pop_count, 1);
+    unsigned char* at;
+    std::uint32_t available;
+    auto failed = [name] { return fifo::error(std::string("pop<") + name + "> failed"); };
+    if (!r.readable(at, available) || available < 4) throw failed();
+    const std::uint32_t t = load32(at);
+    r.add(detail::read_cursor, 4);
+    if (t != tag || available < 8) throw failed();
+    word = load32(at + 4);
+    r.add(detail::read_cursor, 4);
+    const std::uint64_t bytes = std::uint64_t{word} * unit;
+    if (bytes > available - 8) throw failed();
+    r.add(detail::read_cursor, static_cast<std::uint32_t>(bytes));
+    return at + 8;
+}
+
+template <class V>
+void push_vector(unsigned char* header, const V& v) {
+    using w = wire<V>;
+    const std::size_t bytes = v.size() * sizeof(typename V::value_type);
+    if (v.size() > 0xffffffffu) throw fifo::error(std::string("push<") + w::name() + "> failed");
+    push_counted(header, w::tag, w::name(), static_cast<std::uint32_t>(v.size()), v.data(), bytes, false);
+}
+
+template <class V>
+V pop_vector(unsigned char* header) {
+    using w = wire<V>;
+    std::uint32_t n;
+    const unsigned char* p = pop_counted(header, w::tag, w::name(), sizeof(typename V::value_type), n);
+    V v(n);
+    if (n) std::memcpy(v.data(), p, n * sizeof(typename V::value_type));
+    return v;
+}
+
+}  // namespace
+
+template <>
+void fifo::push<std::string>(const std::string& value) {
+    // The length word counts the terminating NUL: characters + 1.
+    if (value.size() >= 0xffffffffu) fail("push", names::string);
+    push_counted(request_header, tag_string, names::string, static_cast<std::uint32_t>(value.size() + 1),
+                 value.data(), value.size(), true);
+}
+
+template <>
+std::string fifo::pop<std::string>() {
+    std::uint32_t length;
+    const unsigned char* p = pop_counted(reply_header, tag_string, names::string, 1, length);
+    // A length word of 0 describes no valid string (not even the NUL).
+    if (length == 0) fail("pop", names::string);
+    return std::string(reinterpret_cast<const char*>(p), length - 1);
+}
+
+template <>
+void fifo::push<std::vector<float>>(const std::vector<float>& value) {
+    push_vector(request_header, value);
+}
+template <>
+void fifo::push<std::vector<double>>(const std::vector<double>& value) {
+    push_vector(request_header, value);
+}
+template <>
+std::vector<float> fifo::pop<std::vector<float>>() {
+    return pop_vector<std::vector<float>>(reply_header);
+}
+template <>
+std::vector<double> fifo::pop<std::vector<double>>() {
+    return pop_vector<std::vector<double>>(reply_header);
+}
+
+}  // namespace fb
+}  // namespace tarn

@@ -1,0 +1,99 @@
+#pragma once
+// tarn::fb::fifo: typed values written into the request region (push) and
+// read from the reply region (pop) of the shared window.
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include <boost/any.hpp>
+#include <tarn/exception.hpp>
+#include <tarn/fb/region.hpp>
+#include <tarn/fb/wire.hpp>
+
+namespace tarn {
+namespace fb {
+
+class fifo {
+public:
+    // Thrown by every failed push, pop or conversion.
+    class error : public tarn::exception::exception {
+    public:
+        explicit error(const std::string& message);
+        ~error() override;
+    };
+
+    using array = std::vector<boost::any>;
+    using object = std::unordered_map<std::string, boost::any>;
+
+    fifo(void* request, void* reply)
+        : request_header(static_cast<unsigned char*>(request)),
+          reply_header(static_cast<unsigned char*>(reply)) {}
+
+    // Fixed-size values; strings, numeric vectors, arrays and objects are
+    // specialised below.
+    template <class T>
+    void push(const T& value);
+    template <class T>
+    T pop();
+
+    // Dynamic values.
+    void push_any(const boost::any& value);
+    boost::any pop_any();
+
+    // The next value of any scalar type as a number or as text.
+    double pop_as_double();
+    std::string pop_as_string();
+
+    unsigned char* request_header;  // push side
+    unsigned char* reply_header;    // pop side
+
+private:
+    [[noreturn]] static void fail(const char* op, const char* type_name);
+};
+
+template <class T>
+inline void fifo::push(const T& value) {
+    using w = wire<T>;
+    detail::region r(request_header);
+    r.add(detail::push_count, 1);
+    unsigned char* at;
+    std::uint32_t room;
+    if (!r.writable(at, room) || room < 4) fail("push", w::name());
+    detail::store32(at, w::tag);
+    r.add(detail::write_cursor, 4);
+    if (room - 4 < w::size) fail("push", w::name());
+    w::encode(at + 4, value);
+    r.add(detail::write_cursor, w::size);
+}
+
+template <class T>
+inline T fifo::pop() {
+    using w = wire<T>;
+    detail::region r(reply_header);
+    r.add(detail::pop_count, 1);
+    unsigned char* at;
+    std::uint32_t available;
+    if (!r.readable(at, available) || available < 4) fail("pop", w::name());
+    const std::uint32_t t = detail::load32(at);
+    r.add(detail::read_cursor, 4);
+    if (t != w::tag || available - 4 < w::size) fail("pop", w::name());
+    T value = w::decode(at + 4);
+    r.add(detail::read_cursor, w::size);
+    return value;
+}
+
+template <> void fifo::push<std::string>(const std::string& value);
+template <> void fifo::push<std::vector<float>>(const std::vector<float>& value);
+template <> void fifo::push<std::vector<double>>(const std::vector<double>& value);
+template <> void fifo::push<fifo::array>(const array& value);
+template <> void fifo::push<fifo::object>(const object& value);
+
+template <> std::string fifo::pop<std::string>();
+template <> std::vector<float> fifo::pop<std::vector<float>>();
+template <> std::vector<double> fifo::pop<std::vector<double>>();
+template <> fifo::array fifo::pop<fifo::array>();
+template <> fifo::object fifo::pop<fifo::object>();
+
+}  // namespace fb
+}  // namespace tarn

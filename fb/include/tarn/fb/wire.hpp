@@ -1,0 +1,138 @@
+#pragma once
+// The encoding as data: for every value type its tag, payload size and the
+// name its failure messages carry ("push<" name ">" + " failed"). One push and
+// one pop implementation in fifo.hpp serve every scalar type from this table.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace tarn {
+namespace fb {
+
+// An empty value: present, but carrying nothing.
+struct nil {};
+
+enum tag : std::uint32_t {
+    tag_int8 = 100,
+    tag_int16 = 101,
+    tag_int32 = 102,
+    tag_int64 = 103,
+    tag_uint8 = 104,
+    tag_uint16 = 105,
+    tag_uint32 = 106,
+    tag_uint64 = 107,
+    tag_string = 108,
+    tag_double = 109,
+    tag_float = 110,
+    tag_float_vector = 111,
+    tag_double_vector = 112,
+    tag_nil = 113,
+    tag_bool = 114,
+    tag_array_begin = 115,
+    tag_array_end = 116,
+    tag_object_begin = 117,
+    tag_object_end = 118,
+};
+
+// Payload bytes of a fixed-size value with the given tag; 0 for strings,
+// vectors, markers and unknown tags.
+constexpr std::uint32_t payload_size(std::uint32_t t) {
+    switch (t) {
+    case tag_int8: case tag_uint8: case tag_nil: return 1;
+    case tag_int16: case tag_uint16: return 2;
+    case tag_int32: case tag_uint32: case tag_float: case tag_bool: return 4;
+    case tag_int64: case tag_uint64: case tag_double: return 8;
+    default: return 0;
+    }
+}
+
+static_assert(sizeof(float) == 4 && sizeof(double) == 8 && sizeof(long long) == 8,
+              "the encoding needs IEEE-754 binary32/binary64 and 64-bit long long");
+
+template <class T>
+struct wire;  // only the types of the encoding have an entry
+
+// Plain scalars: the payload is the value's little-endian image.
+template <class T, std::uint32_t Tag, const char* const& Name>
+struct scalar_wire {
+    static constexpr std::uint32_t tag = Tag;
+    static constexpr std::uint32_t size = sizeof(T);
+    static const char* name() { return Name; }
+    static void encode(unsigned char* p, T v) { std::memcpy(p, &v, sizeof v); }
+    static T decode(const unsigned char* p) {
+        T v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    }
+};
+
+namespace names {
+inline constexpr const char* int8 = "signed char";
+inline constexpr const char* int16 = "short int";
+inline constexpr const char* int32 = "int";
+inline constexpr const char* int64 = "long long int";
+inline constexpr const char* uint8 = "unsigned char";
+inline constexpr const char* uint32 = "unsigned int";
+inline constexpr const char* uint64 = "long long unsigned int";
+inline constexpr const char* float32 = "float";
+inline constexpr const char* float64 = "double";
+inline constexpr const char* boolean = "bool";
+inline constexpr const char* nil = "tarn::fb::nil";
+inline constexpr const char* string = "std::__cxx11::basic_string<char> ";
+inline constexpr const char* float_vector = "std::vector<float> ";
+inline constexpr const char* double_vector = "std::vector<double> ";
+}  // namespace names
+
+template <> struct wire<signed char> : scalar_wire<signed char, tag_int8, names::int8> {};
+template <> struct wire<short> : scalar_wire<short, tag_int16, names::int16> {};
+template <> struct wire<int> : scalar_wire<int, tag_int32, names::int32> {};
+template <> struct wire<long long> : scalar_wire<long long, tag_int64, names::int64> {};
+template <> struct wire<unsigned char> : scalar_wire<unsigned char, tag_uint8, names::uint8> {};
+template <> struct wire<unsigned int> : scalar_wire<unsigned int, tag_uint32, names::uint32> {};
+template <> struct wire<unsigned long long>
+    : scalar_wire<unsigned long long, tag_uint64, names::uint64> {};
+template <> struct wire<float> : scalar_wire<float, tag_float, names::float32> {};
+template <> struct wire<double> : scalar_wire<double, tag_double, names::float64> {};
+
+// bool travels as a 32-bit word: 1 or 0 when written, any nonzero word is true.
+template <> struct wire<bool> {
+    static constexpr std::uint32_t tag = tag_bool;
+    static constexpr std::uint32_t size = 4;
+    static const char* name() { return names::boolean; }
+    static void encode(unsigned char* p, bool v) {
+        const std::uint32_t w = v ? 1 : 0;
+        std::memcpy(p, &w, 4);
+    }
+    static bool decode(const unsigned char* p) {
+        std::uint32_t w;
+        std::memcpy(&w, p, 4);
+        return w != 0;
+    }
+};
+
+// nil has one payload byte whose content is ignored; it is never pushed.
+template <> struct wire<nil> {
+    static constexpr std::uint32_t tag = tag_nil;
+    static constexpr std::uint32_t size = 1;
+    static const char* name() { return names::nil; }
+    static nil decode(const unsigned char*) { return {}; }
+};
+
+// Variable-length values: a length or count word, then the bytes.
+template <> struct wire<std::string> {
+    static constexpr std::uint32_t tag = tag_string;
+    static const char* name() { return names::string; }
+};
+template <> struct wire<std::vector<float>> {
+    static constexpr std::uint32_t tag = tag_float_vector;
+    static const char* name() { return names::float_vector; }
+};
+template <> struct wire<std::vector<double>> {
+    static constexpr std::uint32_t tag = tag_double_vector;
+    static const char* name() { return names::double_vector; }
+};
+
+}  // namespace fb
+}  // namespace tarn
