@@ -42,7 +42,8 @@ public:
     std::vector<unsigned char> request_bytes() {
         auto r = request();
         const unsigned char* b = tarn::fb::detail::pointer_to(r.word(tarn::fb::detail::begin));
-        return {b, tarn::fb::detail::pointer_to(r.word(tarn::fb::detail::write_cursor))};
+        const unsigned char* e = tarn::fb::detail::pointer_to(r.word(tarn::fb::detail::write_cursor));
+        return std::vector<unsigned char>(b, e);
     }
     // Replaces the reply region's content with `bytes` (cursors at both ends).
     void set_reply(const std::vector<unsigned char>& bytes) {

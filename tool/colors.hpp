@@ -1,0 +1,4 @@
+#pragma once
+// Escape sequences written around highlighted names in the listings.
+extern const char* const color_green;
+extern const char* const color_reset;
