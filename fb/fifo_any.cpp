@@ -1,0 +1,332 @@
+// Dynamic values: a boost::any of any writable type, arrays of them and
+// objects of named ones. Arrays and objects nest; both directions walk the
+// nesting with an explicit stack on the heap, so the depth a caller can read
+// or write does not depend on the thread's stack, and both stop at
+// max_depth levels.
+#include <syslog.h>
+
+#include <typeinfo>
+
+#include <tarn/fb/fifo.hpp>
+
+namespace tarn {
+namespace fb {
+
+using detail::load32;
+using detail::region;
+using detail::store32;
+
+namespace {
+
+constexpr std::size_t max_depth = 256;
+
+// What tells an array from an object in the stream and in messages.
+struct container {
+    std::uint32_t begin, end;
+    const char* name;
+    const char* begin_expected;
+    const char* end_expected;
+};
+constexpr container array_kind{tag_array_begin, tag_array_end, "std::vector<boost::any> ",
+                               " array begin expected", " array end expected"};
+constexpr container object_kind{
+    tag_object_begin, tag_object_end,
+    "std::unordered_map<std::__cxx11::basic_string<char>, boost::any> ",
+    " object begin expected", " object end expected"};
+
+const container* container_opened_by(std::uint32_t tag) {
+    if (tag == tag_array_begin) return &array_kind;
+    if (tag == tag_object_begin) return &object_kind;
+    return nullptr;
+}
+
+[[noreturn]] void fail(const char* op, const container& c, const char* what) {
+    std::string message(op);
+    message += '<';
+    message += c.name;
+    message += '>';
+    message += what;
+    throw fifo::error(message);
+}
+
+template <class... T>
+struct type_list {};
+
+// ---- writing ----
+
+// A rejected value is logged before it is thrown.
+[[noreturn]] void reject(const std::string& message) {
+    ::syslog(LOG_WARNING, "%s", message.c_str());
+    throw fifo::error(message);
+}
+
+// Writes a bare marker tag; markers leave push_count alone.
+void write_marker(unsigned char* header, const container& c, std::uint32_t tag) {
+    region r(header);
+    unsigned char* at;
+    std::uint32_t room;
+    if (!r.writable(at, room) || room < 4) fail("push", c, " failed");
+    store32(at, tag);
+    r.add(detail::write_cursor, 4);
+}
+
+// An array or object whose begin marker has been written, and how far its
+// elements have been written.
+struct open_for_writing {
+    const container* kind;
+    const fifo::array* items;
+    std::size_t next_item;
+    const fifo::object* entries;
+    fifo::object::const_iterator next_entry;
+};
+
+class tree_writer {
+public:
+    explicit tree_writer(fifo& f) : f_(f) {}
+
+    // push_any: the held type is matched exactly, in this order.
+    using writable = type_list<fifo::object, fifo::array, float, double, unsigned char, unsigned int,
+                               unsigned long long, signed char, short, int, long long, std::string,
+                               const char*, char*, bool>;
+
+    void any(const boost::any& value) {
+        if (!first_match(value, writable{}))
+            reject(std::string("push_any: unknown type ") + value.type().name());
+    }
+
+    void value(const fifo::array& a) {
+        open(array_kind);
+        open_.back().items = &a;
+    }
+    void value(const fifo::object& o) {
+        open(object_kind);
+        open_.back().entries = &o;
+        open_.back().next_entry = o.begin();
+    }
+    void value(const char* s) {
+        if (s == nullptr) reject("push_any: null string");
+        f_.push(std::string(s));
+    }
+    void value(char* s) { value(static_cast<const char*>(s)); }
+    template <class T>
+    void value(const T& v) {
+        f_.push(v);
+    }
+
+    // Writes the elements of every open array or object and closes them.
+    void finish() {
+        while (!open_.empty()) {
+            open_for_writing& top = open_.back();
+            if (top.kind == &array_kind) {
+                if (top.next_item < top.items->size()) {
+                    any((*top.items)[top.next_item++]);
+                    continue;
+                }
+            } else if (top.next_entry != top.entries->end()) {
+                const auto& entry = *top.next_entry++;
+                key(entry.first);
+                any(entry.second);
+                continue;
+            }
+            write_marker(f_.request_header, *top.kind, top.kind->end);
+            open_.pop_back();
+        }
+    }
+
+private:
+    template <class... T>
+    bool first_match(const boost::any& v, type_list<T...>) {
+        return (... || match<T>(v));
+    }
+    template <class T>
+    bool match(const boost::any& v) {
+        const T* held = boost::any_cast<T>(&v);
+        if (held == nullptr) return false;
+        value(*held);
+        return true;
+    }
+
+    void open(const container& c) {
+        if (open_.size() == max_depth) fail("push", c, " nesting too deep");
+        write_marker(f_.request_header, c, c.begin);
+        open_.push_back({&c, nullptr, 0, nullptr, {}});
+    }
+
+    // An object key is a string value; its failure carries the object's name.
+    void key(const std::string& k) {
+        try {
+            f_.push(k);
+        } catch (const fifo::error&) {
+            fail("push", object_kind, " failed");
+        }
+    }
+
+    fifo& f_;
+    std::vector<open_for_writing> open_;
+};
+
+// ---- reading ----
+
+constexpr const char* no_tag_message = "pop_as_string: could no retrieve type";
+
+// The tag at the read cursor, left unread and uncounted; false when fewer than
+// 4 bytes are unread.
+bool peek_tag(unsigned char* header, std::uint32_t& tag) {
+    unsigned char* at;
+    std::uint32_t available;
+    if (!region(header).readable(at, available) || available < 4) return false;
+    tag = load32(at);
+    return true;
+}
+void skip_marker(unsigned char* header) { region(header).add(detail::read_cursor, 4); }
+
+// The typed pop for each scalar tag, its result boxed.
+using scalar_reader = boost::any (*)(fifo&);
+template <class T>
+boost::any read_boxed(fifo& f) {
+    return f.pop<T>();
+}
+template <class... T>
+scalar_reader reader_for(std::uint32_t tag, type_list<T...>) {
+    scalar_reader r = nullptr;
+    (void)(... || (tag == wire<T>::tag && (r = &read_boxed<T>)));
+    return r;
+}
+using readable_scalars =
+    type_list<signed char, short, int, long long, unsigned char, unsigned int, unsigned long long,
+              std::string, double, float, std::vector<float>, std::vector<double>, nil, bool>;
+
+// An array or object being read: its begin marker is consumed, its end
+// marker not yet.
+struct open_for_reading {
+    explicit open_for_reading(const container& c) : kind(&c) {}
+
+    void store(boost::any&& v) {
+        if (kind == &array_kind)
+            items.push_back(std::move(v));
+        else
+            entries[std::move(key)] = std::move(v);  // a repeated key: the later value wins
+    }
+    boost::any take() {
+        if (kind == &array_kind) return std::move(items);
+        return std::move(entries);
+    }
+
+    const container* kind;
+    fifo::array items;
+    fifo::object entries;
+    std::string key;
+};
+
+class tree_reader {
+public:
+    explicit tree_reader(fifo& f) : f_(f) {}
+
+    // Reads the begin marker of an array or object that the caller asked for.
+    void begin(const container& c) {
+        region r(f_.reply_header);
+        unsigned char* at;
+        std::uint32_t available;
+        if (!r.readable(at, available) || available < 4) fail("pop", c, c.begin_expected);
+        const std::uint32_t t = load32(at);
+        r.add(detail::read_cursor, 4);
+        if (t != c.begin) fail("pop", c, c.begin_expected);
+        open_.emplace_back(c);
+    }
+
+    // Reads one value of whatever type comes next. A scalar is returned; an
+    // array or object is opened instead and the result is empty.
+    boost::any any() {
+        std::uint32_t t;
+        if (!peek_tag(f_.reply_header, t)) throw fifo::error(no_tag_message);
+        if (const container* c = container_opened_by(t)) {
+            if (open_.size() == max_depth) fail("pop", *c, " nesting too deep");
+            skip_marker(f_.reply_header);
+            open_.emplace_back(*c);
+            return {};
+        }
+        if (scalar_reader read = reader_for(t, readable_scalars{})) return read(f_);
+        throw fifo::error("pop_any unknown type");
+    }
+
+    // Reads the elements of every open array or object up to the outermost
+    // one's end marker and returns that one.
+    open_for_reading finish() {
+        for (;;) {
+            open_for_reading& top = open_.back();
+            std::uint32_t t;
+            if (!peek_tag(f_.reply_header, t)) fail("pop", *top.kind, top.kind->end_expected);
+            if (t == top.kind->end) {
+                skip_marker(f_.reply_header);
+                open_for_reading done = std::move(top);
+                open_.pop_back();
+                if (open_.empty()) return done;
+                open_.back().store(done.take());
+                continue;
+            }
+            if (top.kind == &object_kind) top.key = key();
+            boost::any v = any();
+            if (!v.empty()) open_.back().store(std::move(v));
+        }
+    }
+
+    bool nothing_open() const { return open_.empty(); }
+
+private:
+    std::string key() {
+        try {
+            return f_.pop<std::string>();
+        } catch (const fifo::error&) {
+            fail("pop", object_kind, " key expected");
+        }
+    }
+
+    fifo& f_;
+    std::vector<open_for_reading> open_;
+};
+
+}  // namespace
+
+void fifo::push_any(const boost::any& value) {
+    tree_writer w(*this);
+    w.any(value);
+    w.finish();
+}
+
+template <>
+void fifo::push<fifo::array>(const array& value) {
+    tree_writer w(*this);
+    w.value(value);
+    w.finish();
+}
+
+template <>
+void fifo::push<fifo::object>(const object& value) {
+    tree_writer w(*this);
+    w.value(value);
+    w.finish();
+}
+
+boost::any fifo::pop_any() {
+    tree_reader r(*this);
+    boost::any v = r.any();
+    if (r.nothing_open()) return v;
+    return r.finish().take();
+}
+
+template <>
+fifo::array fifo::pop<fifo::array>() {
+    tree_reader r(*this);
+    r.begin(array_kind);
+    return std::move(r.finish().items);
+}
+
+template <>
+fifo::object fifo::pop<fifo::object>() {
+    tree_reader r(*this);
+    r.begin(object_kind);
+    return std::move(r.finish().entries);
+}
+
+}  // namespace fb
+}  // namespace tarn
