@@ -1,0 +1,96 @@
+// Interposes the C library calls that tarn::fb::driver makes; see fake_device.hpp.
+#include "fake_device.hpp"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstring>
+
+#include "window.hpp"
+
+namespace {
+
+template <class F>
+F next(const char* name) {
+    return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
+}
+
+struct device {
+    int fd = -1;
+    std::vector<unsigned char> reply;
+    int result = 0;
+    std::vector<fake_device::request> requests;
+
+    // Created at the first mapping and kept: sessions come and go, the window stays.
+    testing_support::window& memory() {
+        static testing_support::window w;
+        return w;
+    }
+};
+
+device& dev() {
+    static device d;
+    return d;
+}
+
+}  // namespace
+
+void fake_device::answer(const std::vector<unsigned char>& reply, int result) {
+    dev().reply = reply;
+    dev().result = result;
+    dev().requests.clear();
+}
+
+const std::vector<fake_device::request>& fake_device::requests() { return dev().requests; }
+
+extern "C" int open(const char* path, int flags, ...) {
+    static const auto real = next<int (*)(const char*, int, ...)>("open");
+    mode_t mode = 0;
+    if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE) {
+        va_list ap;
+        va_start(ap, flags);
+        mode = static_cast<mode_t>(va_arg(ap, unsigned int));
+        va_end(ap);
+    }
+    if (std::strcmp(path, "/dev/functionblocks") != 0) return real(path, flags, mode);
+    // A real descriptor, so that it can be closed like any other.
+    dev().fd = real("/dev/null", O_RDWR, 0);
+    return dev().fd;
+}
+
+extern "C" int close(int fd) {
+    static const auto real = next<int (*)(int)>("close");
+    if (fd == dev().fd && fd >= 0) dev().fd = -1;
+    return real(fd);
+}
+
+extern "C" void* mmap(void* addr, size_t length, int prot, int flags, int fd, off_t offset) noexcept {
+    static const auto real = next<void* (*)(void*, size_t, int, int, int, off_t)>("mmap");
+    if (fd < 0 || fd != dev().fd) return real(addr, length, prot, flags, fd, offset);
+    return dev().memory().base;
+}
+
+extern "C" int munmap(void* addr, size_t length) noexcept {
+    static const auto real = next<int (*)(void*, size_t)>("munmap");
+    if (dev().fd >= 0 && addr == dev().memory().base) return 0;
+    return real(addr, length);
+}
+
+extern "C" int ioctl(int fd, unsigned long code, ...) noexcept {
+    static const auto real = next<int (*)(int, unsigned long, ...)>("ioctl");
+    if (fd < 0 || fd != dev().fd) {
+        va_list ap;
+        va_start(ap, code);
+        void* arg = va_arg(ap, void*);
+        va_end(ap);
+        return real(fd, code, arg);
+    }
+    testing_support::window& w = dev().memory();
+    dev().requests.push_back({code, w.request_bytes()});
+    w.set_reply(dev().reply);
+    return dev().result;
+}
