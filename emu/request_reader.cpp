@@ -1,0 +1,61 @@
+// Checked reads from the request region through the library's value stream.
+#include "request_reader.hpp"
+
+#include <tarn/fb/region.hpp>
+
+#include "failure.hpp"
+#include "value_types.hpp"
+
+namespace fbemu {
+namespace {
+
+std::string describe_tag(std::uint32_t tag) {
+    const value_type* t = type_with_tag(tag);
+    return t ? std::string(t->name) : "unknown tag " + std::to_string(tag);
+}
+
+}  // namespace
+
+std::uint32_t request_reader::peek_tag(const std::string& what) const {
+    tarn::fb::detail::region r(f_.reply_header);
+    unsigned char* at;
+    std::uint32_t available;
+    if (!r.readable(at, available) || available < 4) throw failure(err_truncated, what + " missing");
+    return tarn::fb::detail::load32(at);
+}
+
+bool request_reader::at_end() const {
+    tarn::fb::detail::region r(f_.reply_header);
+    unsigned char* at;
+    std::uint32_t available;
+    return !r.readable(at, available) || available == 0;
+}
+
+template <class T>
+T request_reader::take(const std::string& what, const char* type_name) {
+    const std::uint32_t tag = peek_tag(what);
+    if (tag != tarn::fb::wire<T>::tag)
+        throw failure(err_wrong_type, what + ": " + type_name + " expected, found " + describe_tag(tag));
+    try {
+        return f_.pop<T>();
+    } catch (const tarn::fb::fifo::error&) {
+        throw failure(err_truncated, what + " incomplete: the request ends inside it");
+    }
+}
+
+std::string request_reader::text(const std::string& what) { return take<std::string>(what, "string"); }
+int request_reader::int32(const std::string& what) { return take<int>(what, "int32"); }
+unsigned int request_reader::uint32(const std::string& what) { return take<unsigned int>(what, "uint32"); }
+
+boost::any request_reader::value(const std::string& what) {
+    const std::uint32_t tag = peek_tag(what);
+    const value_type* t = type_with_tag(tag);
+    if (!t) throw failure(err_wrong_type, what + ": a value expected, found " + describe_tag(tag));
+    try {
+        return t->pop(f_);
+    } catch (const tarn::fb::fifo::error& e) {
+        throw failure(err_truncated, what + " malformed: " + e.what());
+    }
+}
+
+}  // namespace fbemu
