@@ -196,16 +196,49 @@ using readable_scalars =
     type_list<signed char, short, int, long long, unsigned char, unsigned int, unsigned long long,
               std::string, double, float, std::vector<float>, std::vector<double>, nil, bool>;
 
+// Destroys a tree one level at a time: every array and object is emptied
+// into a work list before it goes, so no destructor recurses through the
+// levels below it. Trees read here are discarded this way (after a failure,
+// or under a repeated key), so that a small thread stack suffices.
+void dismantle(boost::any&& tree) {
+    const auto nests = [](const boost::any& v) {
+        const auto* a = boost::any_cast<fifo::array>(&v);
+        const auto* o = boost::any_cast<fifo::object>(&v);
+        return (a != nullptr && !a->empty()) || (o != nullptr && !o->empty());
+    };
+    if (!nests(tree)) return;
+    std::vector<boost::any> work;
+    work.push_back(std::move(tree));
+    while (!work.empty()) {
+        boost::any v = std::move(work.back());
+        work.pop_back();
+        if (auto* a = boost::any_cast<fifo::array>(&v)) {
+            for (boost::any& e : *a)
+                if (nests(e)) work.push_back(std::move(e));
+        } else if (auto* o = boost::any_cast<fifo::object>(&v)) {
+            for (auto& e : *o)
+                if (nests(e.second)) work.push_back(std::move(e.second));
+        }
+    }
+}
+
 // An array or object being read: its begin marker is consumed, its end
 // marker not yet.
 struct open_for_reading {
     explicit open_for_reading(const container& c) : kind(&c) {}
 
     void store(boost::any&& v) {
-        if (kind == &array_kind)
+        if (kind == &array_kind) {
             items.push_back(std::move(v));
-        else
-            entries[std::move(key)] = std::move(v);  // a repeated key: the later value wins
+            return;
+        }
+        // A repeated key: the later value wins.
+        auto [at, inserted] = entries.try_emplace(std::move(key), std::move(v));
+        if (!inserted) {
+            boost::any earlier = std::move(at->second);
+            at->second = std::move(v);
+            dismantle(std::move(earlier));
+        }
     }
     boost::any take() {
         if (kind == &array_kind) return std::move(items);
@@ -252,6 +285,18 @@ public:
     // Reads the elements of every open array or object up to the outermost
     // one's end marker and returns that one.
     open_for_reading finish() {
+        try {
+            return read_to_end();
+        } catch (...) {
+            for (open_for_reading& partly_read : open_) dismantle(partly_read.take());
+            throw;
+        }
+    }
+
+    bool nothing_open() const { return open_.empty(); }
+
+private:
+    open_for_reading read_to_end() {
         for (;;) {
             open_for_reading& top = open_.back();
             std::uint32_t t;
@@ -270,9 +315,6 @@ public:
         }
     }
 
-    bool nothing_open() const { return open_.empty(); }
-
-private:
     std::string key() {
         try {
             return f_.pop<std::string>();
