@@ -198,7 +198,9 @@ json tagged(const boost::any& v, int depth) {
 boost::any untagged(const json& j, int depth) {
     if (depth > max_depth) bad("values nested too deep");
     if (!j.is_object() || j.size() != 1) bad("a value inside an array or object must be {\"<type>\": <value>}");
-    const auto& [name, value] = *j.items().begin();
+    const auto it = j.begin();
+    const std::string& name = it.key();
+    const json& value = it.value();
     const value_type* t = type_named(name);
     if (!t || !t->nestable) bad("\"" + name + "\" is not a type that can stand inside an array or object");
     if (t->tag == tarn::fb::tag_array_begin) return array_from_json_at(value, depth);
