@@ -120,6 +120,7 @@ struct to_double {
     static constexpr const char* no_tag = "pop_as_double: could no retrieve type";
     static constexpr const char* bad_tag = "pop_as_double: unsupported function block fifo type";
     static constexpr bool reads_strings = false;
+    static constexpr const char* no_number = "pop_as_double: no number";
     static double convert(const found& v) { return v.type.number(v.payload); }
     static double nil() { throw fifo::error("pop_as_double: no value available in function block fifo"); }
 };
@@ -151,7 +152,9 @@ typename To::result convert(unsigned char* header) {
     if (!r.readable(at, available) || available < 4) throw fifo::error(To::no_tag);
     const std::uint32_t tag = load32(at);
     if (tag < tag_int8 || tag > tag_bool) throw fifo::error(To::bad_tag);
-    if (tag == tag_string && !To::reads_strings) throw fifo::error("pop_as_double: no number");
+    if constexpr (!To::reads_strings) {
+        if (tag == tag_string) throw fifo::error(To::no_number);  // left unread for pop<std::string>
+    }
 
     r.add(detail::pop_count, 1);
     r.add(detail::read_cursor, 4);
