@@ -1,201 +1,126 @@
-// Reading the next value of any scalar type as a number or as text: every
-// tag, incomplete payloads, and what each failure consumes.
+// The next value of any scalar type as a number and as text: every tag,
+// incomplete payloads, and what each failure consumes.
 #include <gtest/gtest.h>
 
-#include <cfloat>
+#include <cstdio>
 #include <functional>
 
 #include "stream.hpp"
 #include "window.hpp"
 
 using namespace tarn::fb;
-using detail::pop_count;
 using testing_support::stream;
 
 namespace {
+
+// A double as text that tells any two doubles apart.
+std::string exact(double d) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", d);
+    return text;
+}
 
 class Conversions : public ::testing::Test {
 protected:
     testing_support::window w;
     fifo& f = w.fifo;
 
-    std::string error_of(const std::function<void()>& op) {
+    // The result of pop_as_string (or, with `as_number`, of pop_as_double) or
+    // its error, then where the read cursor stopped and the pop count.
+    std::string read(const stream& reply, bool as_number) {
+        w.set_reply(reply.bytes);
+        std::string out;
         try {
-            op();
+            out = as_number ? exact(f.pop_as_double()) : f.pop_as_string();
         } catch (const fifo::error& e) {
-            return e.what();
+            out = std::string("error ") + e.what();
         }
-        return "no error";
+        return out + " @" + std::to_string(w.reply_offset_of_read_cursor()) + " #" +
+               std::to_string(w.reply().word(detail::pop_count));
     }
-    std::uint32_t read_offset() { return w.reply_offset_of_read_cursor(); }
-    std::uint32_t pops() { return w.reply().word(pop_count); }
-};
-
-struct converted {
-    const char* what;
-    stream value;
-    double number;
-    std::string text;
 };
 
 }  // namespace
 
-TEST_F(Conversions, EveryScalarTagAsNumberAndAsText) {
-    const converted cases[] = {
-        {"int8", stream().scalar<signed char>(tag_int8, -7), -7, "-7"},
-        {"int16", stream().scalar<short>(tag_int16, -300), -300, "-300"},
-        {"int32", stream().i32(-5), -5, "-5"},
-        {"int64", stream().scalar<long long>(tag_int64, -(1LL << 40)), -1099511627776.0, "-1099511627776"},
-        {"int64 rounded", stream().scalar<long long>(tag_int64, (1LL << 53) + 1), 9007199254740992.0,
-         "9007199254740993"},
-        {"uint8 is a number", stream().scalar<unsigned char>(tag_uint8, 65), 65, "65"},
-        {"uint16", stream().scalar<unsigned short>(tag_uint16, 65535), 65535, "65535"},
-        {"uint32", stream().scalar<unsigned int>(tag_uint32, 4294967295u), 4294967295.0, "4294967295"},
-        {"uint64", stream().scalar<unsigned long long>(tag_uint64, 18446744073709551615ULL),
-         18446744073709551616.0, "18446744073709551615"},
-        {"double", stream().scalar<double>(tag_double, 1.5), 1.5, "1.500000"},
-        {"double large", stream().scalar<double>(tag_double, 1e20), 1e20, "100000000000000000000.000000"},
-        {"float widened", stream().scalar<float>(tag_float, 0.1f), static_cast<double>(0.1f), "0.100000"},
-        {"float small", stream().scalar<float>(tag_float, -1e-7f), static_cast<double>(-1e-7f), "-0.000000"},
-        {"bool 7", stream().scalar<std::uint32_t>(tag_bool, 7), 1, "true"},
-        {"bool 0", stream().scalar<std::uint32_t>(tag_bool, 0), 0, "false"},
-        // A numeric vector stands for its first element; the rest is consumed.
-        {"float vector of 1", stream().vec<float>(tag_float_vector, {2.5f}), 2.5, "2.500000"},
-        {"float vector of 3", stream().vec<float>(tag_float_vector, {-1, 2, 3}), -1, "-1.000000"},
-        {"double vector of 3", stream().vec<double>(tag_double_vector, {0.125, 9, 9}), 0.125, "0.125000"},
-    };
-    for (const converted& c : cases) {
-        const std::uint32_t size = static_cast<std::uint32_t>(c.value.bytes.size());
-        w.set_reply(stream(c.value).i32(42).bytes);
-        EXPECT_EQ(f.pop_as_double(), c.number) << c.what;
-        EXPECT_EQ(read_offset(), size) << c.what;
-        EXPECT_EQ(f.pop<int>(), 42) << c.what;
-
-        w.set_reply(c.value.bytes);
-        EXPECT_EQ(f.pop_as_string(), c.text) << c.what;
-        EXPECT_EQ(read_offset(), size) << c.what;
-        EXPECT_EQ(pops(), 1u) << c.what;
-    }
-}
-
-TEST_F(Conversions, IncompleteScalarPayloadsReadAsZero) {
-    struct incomplete {
-        std::uint32_t tag;
-        std::size_t bytes_present;
+TEST_F(Conversions, EveryTagAsNumberAndAsText) {
+    const struct {
+        stream value;
+        double number;
         std::string text;
+    } cases[] = {
+        {stream().scalar<signed char>(tag_int8, -7), -7, "-7"},
+        {stream().scalar<short>(tag_int16, -300), -300, "-300"},
+        {stream().i32(-5), -5, "-5"},
+        {stream().scalar(tag_int64, (1LL << 53) + 1), 9007199254740992.0, "9007199254740993"},
+        {stream().scalar<unsigned char>(tag_uint8, 65), 65, "65"},
+        {stream().scalar<unsigned short>(tag_uint16, 65535), 65535, "65535"},
+        {stream().scalar(tag_uint32, 4294967295u), 4294967295.0, "4294967295"},
+        {stream().scalar(tag_uint64, ~0ULL), 18446744073709551616.0, "18446744073709551615"},
+        {stream().scalar(tag_double, 1e20), 1e20, "100000000000000000000.000000"},
+        {stream().scalar(tag_float, 0.1f), static_cast<double>(0.1f), "0.100000"},
+        {stream().scalar(tag_bool, 7u), 1, "true"},
+        {stream().scalar(tag_bool, 0u), 0, "false"},
+        // A numeric vector stands for its first element; all of it is consumed.
+        {stream().tag(tag_float_vector).tag(1).payload(2.5f), 2.5, "2.500000"},
+        {stream().tag(tag_double_vector).tag(3).payload(0.125).payload(9.0).payload(9.0), 0.125, "0.125000"},
     };
-    const incomplete cases[] = {
-        {tag_int8, 0, "0"},         {tag_int16, 1, "0"},  {tag_int32, 3, "0"},      {tag_int64, 7, "0"},
-        {tag_uint8, 0, "0"},        {tag_uint16, 1, "0"}, {tag_uint32, 2, "0"},     {tag_uint64, 4, "0"},
-        {tag_double, 7, "0.000000"}, {tag_float, 3, "0.000000"}, {tag_bool, 3, "false"},
-    };
-    for (const incomplete& c : cases) {
-        stream s;
-        s.tag(c.tag);
-        for (std::size_t i = 0; i < c.bytes_present; ++i) s.raw({0xff});
-        w.set_reply(s.bytes);
-        EXPECT_EQ(f.pop_as_double(), 0.0) << c.tag;
-        EXPECT_EQ(read_offset(), 4u) << c.tag;  // only the tag
-        EXPECT_EQ(pops(), 1u);
-
-        w.set_reply(s.bytes);
-        EXPECT_EQ(f.pop_as_string(), c.text) << c.tag;
-        EXPECT_EQ(read_offset(), 4u) << c.tag;
+    for (const auto& c : cases) {
+        const std::string end = " @" + std::to_string(c.value.bytes.size()) + " #1";
+        EXPECT_EQ(read(c.value, true), exact(c.number) + end) << c.text;
+        EXPECT_EQ(read(c.value, false), c.text + end);
     }
 }
 
-TEST_F(Conversions, NilIsNoNumberButShowsAsNil) {
-    w.set_reply(stream().nil().nil().tag(tag_nil).bytes);
-    EXPECT_EQ(error_of([&] { f.pop_as_double(); }), "pop_as_double: no value available in function block fifo");
-    EXPECT_EQ(read_offset(), 5u);
-    EXPECT_EQ(f.pop_as_string(), "nil");
-    EXPECT_EQ(read_offset(), 10u);
-    // Without its payload byte only the tag is consumed.
-    EXPECT_EQ(f.pop_as_string(), "nil");
-    EXPECT_EQ(read_offset(), 14u);
-    EXPECT_EQ(pops(), 3u);
+TEST_F(Conversions, IncompleteScalarPayloadsReadAsZeroAfterTheTag) {
+    const std::pair<std::uint32_t, std::string> zero_texts[] = {
+        {tag_int8, "0"},   {tag_int16, "0"},  {tag_int32, "0"},        {tag_int64, "0"},
+        {tag_uint8, "0"},  {tag_uint16, "0"}, {tag_uint32, "0"},       {tag_uint64, "0"},
+        {tag_double, "0.000000"}, {tag_float, "0.000000"}, {tag_bool, "false"},
+    };
+    for (const auto& z : zero_texts) {
+        stream value = stream().tag(z.first);  // then one byte short of the payload
+        for (std::uint32_t i = 1; i < payload_size(z.first); ++i) value.raw({0xff});
+        EXPECT_EQ(read(value, true), "0 @4 #1") << z.first;
+        EXPECT_EQ(read(value, false), z.second + " @4 #1");
+    }
 }
 
-TEST_F(Conversions, StringsAreTextButNoNumber) {
-    w.set_reply(stream().str("abc").str("").bytes);
-    EXPECT_EQ(error_of([&] { f.pop_as_double(); }), "pop_as_double: no number");
-    EXPECT_EQ(read_offset(), 0u);
-    EXPECT_EQ(pops(), 0u);
-    EXPECT_EQ(f.pop_as_string(), "abc");
-    EXPECT_EQ(f.pop_as_string(), "");
-    EXPECT_EQ(pops(), 2u);
-
-    // A string left unread by pop_as_double can still be read as a string.
+TEST_F(Conversions, FailuresAndWhatTheyConsume) {
+    const struct {
+        stream reply;
+        std::string as_number, as_text;
+    } cases[] = {
+        {stream(), "error pop_as_double: could no retrieve type @0 #0",
+         "error pop_as_string: could no retrieve type @0 #0"},
+        {stream().raw({102, 0, 0}), "error pop_as_double: could no retrieve type @0 #0",
+         "error pop_as_string: could no retrieve type @0 #0"},
+        {stream().tag(tag_array_begin).tag(tag_array_end), "error pop_as_double: unsupported function block fifo type @0 #0",
+         "error pop_as_string: unknown type @0 #0"},
+        {stream().tag(119), "error pop_as_double: unsupported function block fifo type @0 #0",
+         "error pop_as_string: unknown type @0 #0"},
+        {stream().nil().i32(1), "error pop_as_double: no value available in function block fifo @5 #1", "nil @5 #1"},
+        {stream().tag(tag_nil), "error pop_as_double: no value available in function block fifo @4 #1", "nil @4 #1"},
+        // A string is left unread for pop<std::string>.
+        {stream().str("abc"), "error pop_as_double: no number @0 #0", "abc @12 #1"},
+        {stream().str(std::string("a\0b", 3)), "error pop_as_double: no number @0 #0", std::string("a\0b", 3) + " @12 #1"},
+        {stream().tag(tag_string).raw({1, 0}), "error pop_as_double: no number @0 #0", " @4 #1"},
+        {stream().tag(tag_string).tag(0).i32(1), "error pop_as_double: no number @0 #0",
+         "error pop_as_string: incomplete string @8 #1"},
+        {stream().tag(tag_string).tag(0xffffffff).raw({'a'}), "error pop_as_double: no number @0 #0",
+         "error pop_as_string: incomplete string @8 #1"},
+        // Numeric vectors: no count, count 0, missing elements.
+        {stream().tag(tag_float_vector).raw({1, 0}), "error array empty @4 #1", "error array empty @4 #1"},
+        {stream().tag(tag_double_vector).tag(0).i32(1), "error array empty @8 #1", "error array empty @8 #1"},
+        {stream().tag(tag_double_vector).tag(2).payload(1.0), "error array incomplete @8 #1",
+         "error array incomplete @8 #1"},
+        {stream().tag(tag_float_vector).tag(0xffffffff).payload(1.0f), "error array incomplete @8 #1",
+         "error array incomplete @8 #1"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(read(c.reply, true), c.as_number);
+        EXPECT_EQ(read(c.reply, false), c.as_text);
+    }
     w.set_reply(stream().str("x").bytes);
     EXPECT_THROW(f.pop_as_double(), fifo::error);
     EXPECT_EQ(f.pop<std::string>(), "x");
-
-    // Without its length word a string is the empty text; only the tag is consumed.
-    w.set_reply(stream().tag(tag_string).raw({1, 0}).bytes);
-    EXPECT_EQ(f.pop_as_string(), "");
-    EXPECT_EQ(read_offset(), 4u);
-
-    std::string embedded("a\0b", 3);
-    w.set_reply(stream().str(embedded).bytes);
-    EXPECT_EQ(f.pop_as_string(), embedded);
-}
-
-TEST_F(Conversions, IncompleteStringsAndVectorsFailAfterTheirLengthWord) {
-    struct malformed {
-        const char* what;
-        stream value;
-        std::string message;
-        std::uint32_t read_offset;
-    };
-    // The length or count word is put with tag(): it is a bare 32-bit word.
-    const malformed strings[] = {
-        {"length 0", stream().tag(tag_string).tag(0).i32(1), "pop_as_string: incomplete string", 8},
-        {"missing characters", stream().tag(tag_string).tag(5).raw({'a', 'b'}),
-         "pop_as_string: incomplete string", 8},
-        {"huge length", stream().tag(tag_string).tag(0xffffffff).raw({'a'}),
-         "pop_as_string: incomplete string", 8},
-    };
-    for (const malformed& c : strings) {
-        w.set_reply(c.value.bytes);
-        EXPECT_EQ(error_of([&] { f.pop_as_string(); }), c.message) << c.what;
-        EXPECT_EQ(read_offset(), c.read_offset) << c.what;
-    }
-
-    const malformed vectors[] = {
-        {"no count", stream().tag(tag_float_vector).raw({1, 0, 0}), "array empty", 4},
-        {"count 0", stream().vec<double>(tag_double_vector, {}).i32(1), "array empty", 8},
-        {"missing elements", stream().tag(tag_double_vector).tag(2).raw({0, 0, 0, 0, 0, 0, 0xf0, 0x3f}),
-         "array incomplete", 8},
-        {"huge count", stream().tag(tag_float_vector).tag(0xffffffff).raw({0, 0, 0, 0}), "array incomplete", 8},
-    };
-    for (const malformed& c : vectors) {
-        for (bool as_text : {false, true}) {
-            w.set_reply(c.value.bytes);
-            EXPECT_EQ(error_of([&] { as_text ? (void)f.pop_as_string() : (void)f.pop_as_double(); }), c.message)
-                << c.what;
-            EXPECT_EQ(read_offset(), c.read_offset) << c.what;
-            EXPECT_EQ(pops(), 1u);
-        }
-    }
-}
-
-TEST_F(Conversions, NothingIsConsumedWithoutAScalarTag) {
-    for (std::uint32_t t : {115u, 116u, 117u, 118u, 99u, 119u}) {
-        w.set_reply(stream().tag(t).i32(0).bytes);
-        EXPECT_EQ(error_of([&] { f.pop_as_double(); }), "pop_as_double: unsupported function block fifo type");
-        EXPECT_EQ(error_of([&] { f.pop_as_string(); }), "pop_as_string: unknown type");
-        EXPECT_EQ(read_offset(), 0u);
-        EXPECT_EQ(pops(), 0u);
-    }
-    for (const auto& reply : {std::vector<unsigned char>{}, std::vector<unsigned char>{102, 0, 0}}) {
-        w.set_reply(reply);
-        EXPECT_EQ(error_of([&] { f.pop_as_double(); }), "pop_as_double: could no retrieve type");
-        EXPECT_EQ(error_of([&] { f.pop_as_string(); }), "pop_as_string: could no retrieve type");
-        EXPECT_EQ(read_offset(), 0u);
-        EXPECT_EQ(pops(), 0u);
-    }
-    // A header that does not describe the reply region is not followed.
-    w.set_reply(stream().i32(1).bytes);
-    w.reply().set(detail::read_cursor, w.reply().word(detail::write_cursor) + 4);
-    EXPECT_EQ(error_of([&] { f.pop_as_double(); }), "pop_as_double: could no retrieve type");
 }

@@ -1,4 +1,4 @@
-// Interposes the C library calls that tarn::fb::driver makes; see fake_device.hpp.
+// Interposes the C library calls that tarn::fb::driver makes.
 #include "fake_device.hpp"
 
 #include <dlfcn.h>
@@ -20,18 +20,16 @@ F next(const char* name) {
 }
 
 struct device {
-    int fd = -1;
+    int fd = -1;  // a descriptor of /dev/null while a session has the device open
     std::vector<unsigned char> reply;
     int result = 0;
     std::vector<fake_device::request> requests;
-
-    // Created at the first mapping and kept: sessions come and go, the window stays.
-    testing_support::window& memory() {
+    testing_support::window& memory() {  // kept for the whole run; sessions come and go
         static testing_support::window w;
         return w;
     }
 };
-
+// Reached through a function so that calls before static initialisation find it.
 device& dev() {
     static device d;
     return d;
@@ -44,27 +42,22 @@ void fake_device::answer(const std::vector<unsigned char>& reply, int result) {
     dev().result = result;
     dev().requests.clear();
 }
-
 const std::vector<fake_device::request>& fake_device::requests() { return dev().requests; }
 
 extern "C" int open(const char* path, int flags, ...) {
     static const auto real = next<int (*)(const char*, int, ...)>("open");
-    mode_t mode = 0;
-    if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = static_cast<mode_t>(va_arg(ap, unsigned int));
-        va_end(ap);
-    }
+    va_list ap;
+    va_start(ap, flags);
+    const bool has_mode = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE;
+    const unsigned mode = has_mode ? va_arg(ap, unsigned) : 0;
+    va_end(ap);
     if (std::strcmp(path, "/dev/functionblocks") != 0) return real(path, flags, mode);
-    // A real descriptor, so that it can be closed like any other.
-    dev().fd = real("/dev/null", O_RDWR, 0);
-    return dev().fd;
+    return dev().fd = real("/dev/null", O_RDWR, 0);
 }
 
 extern "C" int close(int fd) {
     static const auto real = next<int (*)(int)>("close");
-    if (fd == dev().fd && fd >= 0) dev().fd = -1;
+    if (fd == dev().fd) dev().fd = -1;
     return real(fd);
 }
 
@@ -89,8 +82,7 @@ extern "C" int ioctl(int fd, unsigned long code, ...) noexcept {
         va_end(ap);
         return real(fd, code, arg);
     }
-    testing_support::window& w = dev().memory();
-    dev().requests.push_back({code, w.request_bytes()});
-    w.set_reply(dev().reply);
+    dev().requests.push_back({code, dev().memory().request_bytes()});
+    dev().memory().set_reply(dev().reply);
     return dev().result;
 }

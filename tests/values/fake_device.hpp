@@ -1,21 +1,20 @@
 #pragma once
-// A stand-in for /dev/functionblocks inside one test program. open, mmap,
-// munmap, close and ioctl of the device node are answered here: the window is
-// a test window below 4 GiB, and each ioctl records the request and places
-// the reply set by answer(). Every other call goes on to the C library.
-#include <cstdint>
+// A stand-in for /dev/functionblocks inside one test program: open, mmap,
+// munmap, close and ioctl of the device node are answered here (the window is
+// a test window below 4 GiB); every other call goes on to the C library.
 #include <vector>
 
 namespace fake_device {
 
 struct request {
-    unsigned long code;                  // the ioctl request number
-    std::vector<unsigned char> bytes;    // begin..write_cursor of the request region
+    unsigned long code;               // the ioctl request number
+    std::vector<unsigned char> bytes; // the request region's content
 };
 
-// The reply placed by every following ioctl and the ioctl's result.
+// Every following ioctl records its request, places `reply` in the reply
+// region and returns `result`.
 void answer(const std::vector<unsigned char>& reply, int result = 0);
-// The requests executed since the last answer().
+// The requests since the last answer().
 const std::vector<request>& requests();
 
 }  // namespace fake_device

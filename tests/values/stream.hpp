@@ -9,10 +9,11 @@
 
 namespace testing_support {
 
-class stream {
-public:
-    stream& tag(std::uint32_t t) {
-        put32(bytes, t);
+struct stream {
+    std::vector<unsigned char> bytes;
+
+    stream& tag(std::uint32_t word) {  // also a bare length or count word
+        put32(bytes, word);
         return *this;
     }
     stream& raw(std::initializer_list<unsigned char> b) {
@@ -20,32 +21,24 @@ public:
         return *this;
     }
     template <class T>
-    stream& scalar(std::uint32_t t, T v) {
-        tag(t);
+    stream& payload(T v) {
         unsigned char image[sizeof v];
         std::memcpy(image, &v, sizeof v);
         bytes.insert(bytes.end(), image, image + sizeof v);
         return *this;
     }
+    template <class T>
+    stream& scalar(std::uint32_t t, T v) { return tag(t).payload(v); }
     stream& i32(std::int32_t v) { return scalar(tarn::fb::tag_int32, v); }
     stream& str(const std::string& s) {
         put_string(bytes, s);
         return *this;
     }
     stream& nil() { return tag(tarn::fb::tag_nil).raw({0}); }
-    template <class T>
-    stream& vec(std::uint32_t t, const std::vector<T>& v) {
-        tag(t);
-        put32(bytes, static_cast<std::uint32_t>(v.size()));
-        for (T e : v) {
-            unsigned char image[sizeof e];
-            std::memcpy(image, &e, sizeof e);
-            bytes.insert(bytes.end(), image, image + sizeof e);
-        }
+    stream& then(const stream& more) {
+        bytes.insert(bytes.end(), more.bytes.begin(), more.bytes.end());
         return *this;
     }
-
-    std::vector<unsigned char> bytes;
 };
 
 }  // namespace testing_support
