@@ -155,7 +155,13 @@ TEST_F(DynamicValues, MarkersAreBareTagsAndReadingYieldsUnwritableTypesToo) {
               stream().tag(115).tag(116).tag(117).str("k").i32(7).tag(118).bytes);
     EXPECT_EQ(pushes(), 2u);
 
-    w.set_reply(stream().tag(115).nil().tag(tag_float_vector).tag(1).payload(2.5f).tag(tag_double_vector).tag(0).tag(116).bytes);
+    w.set_reply(stream()
+                    .tag(115)
+                    .nil()
+                    .tag(tag_float_vector).tag(1).payload(2.5f)
+                    .tag(tag_double_vector).tag(0)
+                    .tag(116)
+                    .bytes);
     const auto got = f.pop<fifo::array>();
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[0].type(), typeid(nil));

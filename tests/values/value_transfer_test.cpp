@@ -68,8 +68,8 @@ TEST_F(ValueTransfer, WriteFuncPropsSendsEachNameThenItsValue) {
 
 TEST_F(ValueTransfer, APropertyListThatDoesNotFitIsNotSent) {
     fake_device::answer(ok().bytes);
-    EXPECT_THROW(session.write_func_props("b", {std::make_pair(std::string("big"), std::string(600 * 1024, 'x'))}),
-                 fifo::error);
+    const std::list<property> too_big{std::make_pair(std::string("big"), std::string(600 * 1024, 'x'))};
+    EXPECT_THROW(session.write_func_props("b", too_big), fifo::error);
     EXPECT_TRUE(fake_device::requests().empty());
     session.write_func_props("b", {});  // the lock was released
     EXPECT_EQ(sent(), stream().i32(8).str("b").bytes);
