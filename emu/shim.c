@@ -190,7 +190,7 @@ int __open64_2(const char* path, int flags) {
     return next___open64_2(path, flags);
 }
 
-/* An anonymous shared window that 32-bit addresses reach. */
+/* An anonymous shared window that 32-bit addresses reach, its end included. */
 static void* map_window(void) {
     NEXT(mmap_fn, mmap);
     NEXT(munmap_fn, munmap);
@@ -199,10 +199,10 @@ static void* map_window(void) {
     void* p;
 #ifdef MAP_32BIT
     p = next_mmap(NULL, WINDOW_SIZE, prot, flags | MAP_32BIT, -1, 0);
-    if (p != MAP_FAILED && (uint64_t)(uintptr_t)p + WINDOW_SIZE <= 0x100000000ull) return p;
+    if (p != MAP_FAILED && (uint64_t)(uintptr_t)p + WINDOW_SIZE < 0x100000000ull) return p;
     if (p != MAP_FAILED) next_munmap(p, WINDOW_SIZE);
 #endif
-    for (uint64_t hint = 0x40000000ull; hint + WINDOW_SIZE <= 0x100000000ull; hint += WINDOW_SIZE) {
+    for (uint64_t hint = 0x40000000ull; hint + WINDOW_SIZE < 0x100000000ull; hint += WINDOW_SIZE) {
         p = next_mmap((void*)(uintptr_t)hint, WINDOW_SIZE, prot, flags | MAP_FIXED_NOREPLACE, -1, 0);
         if (p == MAP_FAILED) continue;
         if ((uintptr_t)p == hint) return p;
