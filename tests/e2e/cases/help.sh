@@ -1,0 +1,3 @@
+# The help text, also with words after -h.
+pb -h
+pb -h extra words
