@@ -1,0 +1,3 @@
+# A device without factories.
+CATALOG=empty.json
+pb -l fac
