@@ -135,7 +135,9 @@ block read_block(const network& net, const json& j, const std::string& where) {
     for (const auto& p : f.properties) b.values[p.name] = p.initial;
     if (const json* values = optional(j, "properties")) {
         if (!values->is_object()) bad(where + ".properties", "an object expected");
-        for (const auto& [name, v] : values->items()) {
+        for (auto it = values->begin(); it != values->end(); ++it) {
+            const std::string& name = it.key();
+            const json& v = it.value();
             const std::string place = where + ".properties." + name;
             const property_decl* decl = f.property(name);
             if (!decl) bad(place, "factory '" + f.name + "' has no such property");

@@ -10,8 +10,13 @@ namespace fbemu {
 namespace {
 
 std::string describe_tag(std::uint32_t tag) {
-    const value_type* t = type_with_tag(tag);
-    return t ? std::string(t->name) : "unknown tag " + std::to_string(tag);
+    if (const value_type* t = type_with_tag(tag)) return t->name;
+    switch (tag) {
+    case tarn::fb::tag_uint16: return "uint16";
+    case tarn::fb::tag_array_end: return "an array end marker";
+    case tarn::fb::tag_object_end: return "an object end marker";
+    default: return "unknown tag " + std::to_string(tag);
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // methods.
 #include <stdlib.h>
 
+#include <cstring>
 #include <list>
 #include <string>
 #include <utility>
@@ -10,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "device_fixture.hpp"
+#include "window.hpp"
 
 namespace {
 
@@ -156,6 +158,27 @@ TEST_F(emu_properties, other_property_types_are_stored_and_listed_with_their_tag
     expect_device_error([&] { d.write_func_props("rec", {prop("meta", std::vector<float>{1})}); }, 18,
                         "rec.meta: a object property cannot take a float_vector value");
     EXPECT_EQ(d.value_str("rec.path"), "/data/a.wav");
+
+    // An object holding a nil could not be listed again: refused.
+    std::lock_guard<std::mutex> lock(d.mutex);
+    d.reset_request();
+    d.fifo->push<int>(8);
+    d.fifo->push<std::string>("rec");
+    d.fifo->push<std::string>("meta");
+    std::vector<unsigned char> raw;
+    testing_support::put32(raw, tarn::fb::tag_object_begin);
+    testing_support::put_string(raw, "gap");
+    testing_support::put32(raw, tarn::fb::tag_nil);
+    raw.push_back(0);
+    testing_support::put32(raw, tarn::fb::tag_object_end);
+    tarn::fb::detail::region r(d.fifo->request_header);
+    unsigned char* at;
+    std::uint32_t room;
+    ASSERT_TRUE(r.writable(at, room));
+    std::memcpy(at, raw.data(), raw.size());
+    r.add(tarn::fb::detail::write_cursor, static_cast<std::uint32_t>(raw.size()));
+    expect_device_error([&] { d.ioctl_with_int_cmd("write_func_props"); }, 18,
+                        "rec.meta: a nil cannot stand inside an array or object");
 }
 
 nlohmann::json block_in_state(const std::string& state, const std::string& name) {
