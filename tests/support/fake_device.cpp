@@ -7,6 +7,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstring>
 
@@ -23,6 +24,8 @@ struct device {
     int fd = -1;  // a descriptor of /dev/null while a session has the device open
     std::vector<unsigned char> reply;
     int result = 0;
+    bool present = true;
+    int opens = 0;
     std::vector<fake_device::request> requests;
     testing_support::window& memory() {  // kept for the whole run; sessions come and go
         static testing_support::window w;
@@ -43,6 +46,8 @@ void fake_device::answer(const std::vector<unsigned char>& reply, int result) {
     dev().requests.clear();
 }
 const std::vector<fake_device::request>& fake_device::requests() { return dev().requests; }
+void fake_device::set_present(bool present) { dev().present = present; }
+int fake_device::open_count() { return dev().opens; }
 
 extern "C" int open(const char* path, int flags, ...) {
     static const auto real = next<int (*)(const char*, int, ...)>("open");
@@ -52,6 +57,11 @@ extern "C" int open(const char* path, int flags, ...) {
     const unsigned mode = has_mode ? va_arg(ap, unsigned) : 0;
     va_end(ap);
     if (std::strcmp(path, "/dev/functionblocks") != 0) return real(path, flags, mode);
+    ++dev().opens;
+    if (!dev().present) {
+        errno = ENOENT;
+        return -1;
+    }
     return dev().fd = real("/dev/null", O_RDWR, 0);
 }
 

@@ -16,5 +16,9 @@ struct request {
 void answer(const std::vector<unsigned char>& reply, int result = 0);
 // The requests since the last answer().
 const std::vector<request>& requests();
+// Whether the device node exists; when it does not, open fails with ENOENT.
+void set_present(bool present);
+// How often the device node was opened.
+int open_count();
 
 }  // namespace fake_device
