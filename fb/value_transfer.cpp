@@ -16,31 +16,21 @@ constexpr int value_code = 10;
 // number.
 constexpr double unreadable_value = 3e20;
 
-// The exchange pattern for argument lists whose length is known only at run
-// time: the caller holds the lock; `push_arguments` pushes after the code.
-template <class PushArguments>
-void send_list(driver& session, int code, const char* name, PushArguments push_arguments) {
-    session.reset_request();
-    session.fifo->push<int>(code);
-    push_arguments(*session.fifo);
-    session.ioctl_with_int_cmd(name);
-}
-
 }  // namespace
 
 void driver::write_func_props(const std::string& block, const std::list<property>& props) {
     std::lock_guard<std::mutex> lock(mutex);
-    send_list(*this, write_props_code, "write_func_props", [&](tarn::fb::fifo& f) {
-        f.push(block);
-        for (const property& p : props) {
-            boost::apply_visitor(
-                [&f](const auto& named) {
-                    f.push(named.first);
-                    f.push(named.second);
-                },
-                p);
-        }
-    });
+    start_request(write_props_code);
+    fifo->push(block);
+    for (const property& p : props) {
+        boost::apply_visitor(
+            [this](const auto& named) {
+                fifo->push(named.first);
+                fifo->push(named.second);
+            },
+            p);
+    }
+    ioctl_with_int_cmd("write_func_props");
 }
 
 double driver::value(const std::string& name) {
@@ -57,9 +47,9 @@ std::string driver::value_str(const std::string& name) {
 
 void driver::value(const std::vector<std::string>& names, std::vector<double>& values) {
     std::lock_guard<std::mutex> lock(mutex);
-    send_list(*this, value_code, "value", [&names](tarn::fb::fifo& f) {
-        for (const std::string& n : names) f.push(n);
-    });
+    start_request(value_code);
+    for (const std::string& n : names) fifo->push(n);
+    ioctl_with_int_cmd("value");
     values.clear();
     values.reserve(names.size());
     for (std::size_t i = 0; i < names.size(); ++i) {

@@ -95,6 +95,8 @@ private:
     // the arguments and executes.
     template <class... Args>
     void send(int code, const char* name, const Args&... args);
+    // Empties the request region and pushes the command code.
+    void start_request(int code);
     std::set<std::string> pop_names(const char* count_label);
 };
 
