@@ -5,11 +5,7 @@
 #include <iostream>
 #include <string>
 
-#include "colors.hpp"
 #include "frontends.hpp"
-
-const char* const color_green = "\033[1;32m";
-const char* const color_reset = "\033[0m";
 
 namespace {
 
