@@ -71,6 +71,27 @@ std::uint32_t next_tag(fifo& f) {
     return detail::load32(at);
 }
 
+// An enum's choices: their count, then that many names.
+std::vector<std::string> pop_choices(fifo& f) {
+    const int n = f.pop<int>();
+    std::vector<std::string> choices;
+    for (int i = 0; i < n; ++i) choices.push_back(f.pop<std::string>());
+    return choices;
+}
+
+// The value of a property_data: see entries.hpp.
+boost::any pop_value_data(fifo& f, const std::string& type, std::vector<std::string>& choices) {
+    if (type == "float") return f.pop<float>();
+    if (type == "uint32") return f.pop<unsigned int>();
+    if (type == "uint8") return f.pop<unsigned char>();
+    if (type == "enum") {
+        choices = pop_choices(f);
+        return f.pop<int>();
+    }
+    if (next_tag(f) == tag_uint16) return static_cast<unsigned int>(f.pop_as_double());
+    return f.pop_any();
+}
+
 }  // namespace
 
 std::string pop_property_value(fifo& f, const std::string& type) {
@@ -78,11 +99,11 @@ std::string pop_property_value(fifo& f, const std::string& type) {
     if (type == "uint32") return std::to_string(f.pop<unsigned int>());
     if (type == "uint8") return std::to_string(unsigned{f.pop<unsigned char>()});
     if (type == "enum") {
-        const int n = f.pop<int>();
         std::string text("[");
-        for (int i = 0; i < n; ++i) {
+        const std::vector<std::string> choices = pop_choices(f);
+        for (std::size_t i = 0; i < choices.size(); ++i) {
             if (i) text += ", ";
-            text += f.pop<std::string>();
+            text += choices[i];
         }
         text += "] (";
         text += std::to_string(f.pop<int>());
@@ -103,6 +124,14 @@ property_entry pop_property_entry(fifo& f) {
     e.type = f.pop<std::string>();
     e.value = pop_property_value(f, e.type);
     return e;
+}
+
+property_data pop_property_data(fifo& f) {
+    property_data p;
+    p.name = f.pop<std::string>();
+    p.type = f.pop<std::string>();
+    p.value = pop_value_data(f, p.type, p.choices);
+    return p;
 }
 
 port_entry pop_port_entry(fifo& f) {

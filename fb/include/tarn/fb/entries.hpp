@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include <boost/any.hpp>
 #include <tarn/fb/fifo.hpp>
 
 namespace tarn {
@@ -31,6 +32,23 @@ struct port_entry {
 std::string pop_property_value(fifo& f, const std::string& type);
 
 property_entry pop_property_entry(fifo& f);
+
+// One property with its value as data, for programs that hand values on (as
+// JSON, say) instead of printing them.
+struct property_data {
+    std::string name;
+    std::string type;
+    // "float", "uint32", "uint8": a float, unsigned int or unsigned char.
+    // "enum": the index of the current choice (int); the choices are below.
+    // Other types: the value as pop_any reads it with the reply's own tag
+    // (a uint16, which has no typed pop, as an unsigned int).
+    boost::any value;
+    std::vector<std::string> choices;  // "enum" only
+};
+
+// Reads the same entry as pop_property_entry, value by value with the same
+// typed pops for the four declared types, but keeps the value as data.
+property_data pop_property_data(fifo& f);
 
 // A port sends its name, the count n, and n connection names (one when n is
 // negative, none when it is 0).
