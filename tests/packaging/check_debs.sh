@@ -1,0 +1,91 @@
+#!/bin/sh
+# Builds the Debian packages of a build with cpack and checks them with
+# dpkg-deb: names, control fields, the files each carries, and that the
+# Depends of each package cover what its binaries need: every shared library
+# they load, at least at the version of the newest symbol they use.
+#   check_debs.sh CPACK_CONFIG WORK ARCH VERSION LIBDIR PACKAGE...
+set -u
+CONFIG=$1 WORK=$2 ARCH=$3 VERSION=$4 LIBDIR=$5
+shift 5
+EXPECTED_PACKAGES=$*
+HERE=$(cd "$(dirname "$0")" && pwd)
+failures=0
+fail() {
+    echo "FAIL $*"
+    failures=$((failures + 1))
+}
+
+rm -rf "$WORK" && mkdir -p "$WORK" || exit 1
+if ! cpack -G DEB --config "$CONFIG" -B "$WORK/out" >"$WORK/cpack.log" 2>&1; then
+    cat "$WORK/cpack.log"
+    exit 1
+fi
+
+# The packages built, by name.
+packages=""
+for deb in "$WORK"/out/*.deb; do
+    name=$(dpkg-deb -f "$deb" Package)
+    packages="$packages $name"
+    ln -s "$deb" "$WORK/$name.deb"
+done
+[ "$(echo $packages | tr ' ' '\n' | sort)" = "$(echo $EXPECTED_PACKAGES | tr ' ' '\n' | sort)" ] ||
+    fail "packages built:$packages; expected: $EXPECTED_PACKAGES"
+
+# Files every package must carry (besides directories).
+expected_files() {
+    case $1 in
+    patchbay) echo usr/bin/patchbay usr/share/man/man1/patchbay.1.gz \
+        usr/share/bash-completion/completions/patchbay ;;
+    libtarn-fb1) echo "usr/$LIBDIR/libtarn-fb.so.1" "usr/$LIBDIR/libtarn-fb.so.$VERSION" ;;
+    libtarn1) echo "usr/$LIBDIR/libtarn.so.1" ;;
+    libtarn-fb-dev) echo usr/include/tarn/exception.hpp usr/include/tarn/fb/driver.hpp \
+        usr/include/tarn/fb/fifo.hpp "usr/$LIBDIR/libtarn-fb.so" \
+        "usr/$LIBDIR/cmake/TarnFb/TarnFbConfig.cmake" "usr/$LIBDIR/cmake/TarnFb/TarnFbConfigVersion.cmake" \
+        "usr/$LIBDIR/cmake/TarnFb/TarnFbTargets.cmake" "usr/$LIBDIR/pkgconfig/tarn-fb.pc" ;;
+    patchbay-emulator) echo usr/bin/fbemu "usr/$LIBDIR/fbemu/libfbemu-shim.so" \
+        usr/share/man/man1/fbemu.1.gz ;;
+    esac
+}
+case $ARCH in
+armhf) machine=ARM ;;
+amd64) machine="Advanced Micro Devices X86-64" ;;
+*) machine="" ;;
+esac
+
+for name in $packages; do
+    deb=$WORK/$name.deb
+    for field in Architecture:$ARCH "Version:$VERSION-1"; do
+        value=$(dpkg-deb -f "$deb" "${field%%:*}")
+        [ "$value" = "${field#*:}" ] || fail "$name: ${field%%:*} is '$value'"
+    done
+    for field in Maintainer Description Section; do
+        [ -n "$(dpkg-deb -f "$deb" "$field")" ] || fail "$name: no $field"
+    done
+    dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 }' >"$WORK/$name.files"
+    for file in $(expected_files "$name"); do
+        grep -qxF "$file" "$WORK/$name.files" || fail "$name lacks $file"
+    done
+
+    # The binaries: built for the architecture, stripped, their needs met.
+    mkdir -p "$WORK/root/$name" && dpkg-deb -x "$deb" "$WORK/root/$name" || fail "$name: cannot unpack"
+    depends=$(dpkg-deb -f "$deb" Depends)
+    while IFS= read -r file; do
+        path=$WORK/root/$name/$file
+        [ -f "$path" ] && [ ! -L "$path" ] && readelf -h "$path" >/dev/null 2>&1 || continue
+        [ -z "$machine" ] || readelf -h "$path" | grep -q "Machine: *$machine\$" ||
+            fail "$name: $file is not built for $ARCH"
+        ! readelf -S -W "$path" | grep -q '\.symtab' || fail "$name: $file is not stripped"
+        problems=$(sh "$HERE/elf_needs.sh" "$path" "$name" "$depends" "$WORK/$name.files" | paste -s -d ";" -)
+        [ -z "$problems" ] || fail "$name: $file: $problems"
+        echo "$file" >>"$WORK/binaries"
+    done <"$WORK/$name.files"
+done
+
+[ -s "$WORK/binaries" ] || fail "no binaries found in the packages"
+
+# dpkg refuses to install two packages that carry the same file.
+shared=$(cat "$WORK"/*.files | sort | uniq -d)
+[ -z "$shared" ] || fail "in more than one package: $shared"
+
+echo "$failures failed"
+[ "$failures" -eq 0 ]
