@@ -1,0 +1,60 @@
+// The value stream: push, pop, and push then pop of each sample value in the
+// shared window (a loopback region; see window.hpp).
+#include <type_traits>
+
+#include "registry.hpp"
+#include "window.hpp"
+
+namespace bench {
+
+namespace {
+
+// The type a sample is pushed and popped as.
+template <class V>
+using stream_type = std::decay_t<V>;
+
+template <class V>
+void push(benchmark::State& state, const V& value) {
+    loopback l;
+    for (auto _ : state) {
+        l.clear();
+        l.f.push(value);
+        benchmark::ClobberMemory();
+    }
+}
+
+template <class V>
+void pop(benchmark::State& state, const V& value) {
+    loopback l;
+    l.f.push(value);
+    for (auto _ : state) {
+        l.rewind();
+        auto out = l.f.pop<stream_type<V>>();
+        benchmark::DoNotOptimize(out);
+    }
+}
+
+template <class V>
+void push_pop(benchmark::State& state, const V& value) {
+    loopback l;
+    for (auto _ : state) {
+        l.clear();
+        l.f.push(value);
+        auto out = l.f.pop<stream_type<V>>();
+        benchmark::DoNotOptimize(out);
+    }
+    // One check that the value came back whole.
+    l.clear();
+    l.f.push(value);
+    if (!same_value(l.f.pop<stream_type<V>>(), value)) state.SkipWithError("the value did not come back");
+}
+
+}  // namespace
+
+void register_value_stream() {
+    register_per_sample("stream", "push", [](benchmark::State& s, const auto& v) { push(s, v); });
+    register_per_sample("stream", "pop", [](benchmark::State& s, const auto& v) { pop(s, v); });
+    register_per_sample("stream", "push+pop", [](benchmark::State& s, const auto& v) { push_pop(s, v); });
+}
+
+}  // namespace bench
