@@ -34,20 +34,41 @@ std::set<std::string> driver::list_funcs(const std::string& factory) {
 }
 
 tarn::fb::fifo& driver::list_func_props(const std::string& block) {
-    std::lock_guard<std::mutex> lock(mutex);
-    send(18, "list_func_props", block);
-    return *fifo;
+    std::unique_lock<std::mutex> held;
+    return list_func_props(block, held);
 }
 
 tarn::fb::fifo& driver::list_func_outputs(const std::string& block) {
-    std::lock_guard<std::mutex> lock(mutex);
-    send(19, "list_outputs", block);
-    return *fifo;
+    std::unique_lock<std::mutex> held;
+    return list_func_outputs(block, held);
 }
 
 tarn::fb::fifo& driver::list_func_inputs(const std::string& block) {
-    std::lock_guard<std::mutex> lock(mutex);
+    std::unique_lock<std::mutex> held;
+    return list_func_inputs(block, held);
+}
+
+tarn::fb::fifo& driver::list_func_props(const std::string& block, std::unique_lock<std::mutex>& held) {
+    held = std::unique_lock<std::mutex>();
+    std::unique_lock<std::mutex> lock(mutex);
+    send(18, "list_func_props", block);
+    held = std::move(lock);
+    return *fifo;
+}
+
+tarn::fb::fifo& driver::list_func_outputs(const std::string& block, std::unique_lock<std::mutex>& held) {
+    held = std::unique_lock<std::mutex>();
+    std::unique_lock<std::mutex> lock(mutex);
+    send(19, "list_outputs", block);
+    held = std::move(lock);
+    return *fifo;
+}
+
+tarn::fb::fifo& driver::list_func_inputs(const std::string& block, std::unique_lock<std::mutex>& held) {
+    held = std::unique_lock<std::mutex>();
+    std::unique_lock<std::mutex> lock(mutex);
     send(20, "list_inputs", block);
+    held = std::move(lock);
     return *fifo;
 }
 

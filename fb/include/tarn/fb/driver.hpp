@@ -58,10 +58,19 @@ public:
     std::set<std::string> list_factories();
     std::set<std::string> list_funcs(const std::string& factory);
     // These three leave their results in the reply region: the count (int),
-    // then that many property or port entries.
+    // then that many property or port entries. They release `mutex` once the
+    // command has executed, so the caller must read the results before any
+    // other operation on the session starts.
     tarn::fb::fifo& list_func_props(const std::string& block);
     tarn::fb::fifo& list_func_outputs(const std::string& block);
     tarn::fb::fifo& list_func_inputs(const std::string& block);
+    // The same for threads that share a session: on success `held` owns
+    // `mutex`, still locked, so no other exchange replaces the results until
+    // the caller releases `held` (or lets it go). Whatever `held` owned before
+    // is released first; on failure it owns nothing.
+    tarn::fb::fifo& list_func_props(const std::string& block, std::unique_lock<std::mutex>& held);
+    tarn::fb::fifo& list_func_outputs(const std::string& block, std::unique_lock<std::mutex>& held);
+    tarn::fb::fifo& list_func_inputs(const std::string& block, std::unique_lock<std::mutex>& held);
     std::set<std::string> list_output_cons(const std::string& name);
     int output_connections_count(const std::string& name);
 
