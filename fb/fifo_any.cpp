@@ -90,8 +90,13 @@ public:
                                const char*, char*, bool>;
 
     void any(const boost::any& value) {
-        if (!first_match(value, writable{}))
-            reject(std::string("push_any: unknown type ") + value.type().name());
+        // Comparing type_info objects that differ compares their names'
+        // text, once per candidate; the same type normally has one name in
+        // the whole process, so the address of the name finds it first. The
+        // full comparison, in the same order, decides when that finds nothing.
+        const char* held = value.type().name();
+        if (!first_with_name(held, value, writable{}) && !first_match(value, writable{}))
+            reject(std::string("push_any: unknown type ") + held);
     }
 
     void value(const fifo::array& a) {
@@ -134,6 +139,10 @@ public:
     }
 
 private:
+    template <class... T>
+    bool first_with_name(const char* held, const boost::any& v, type_list<T...>) {
+        return (... || (held == typeid(T).name() && match<T>(v)));
+    }
     template <class... T>
     bool first_match(const boost::any& v, type_list<T...>) {
         return (... || match<T>(v));
