@@ -1,6 +1,6 @@
 # Debian packages (cpack -G DEB), one per install component:
 #
-#   patchbay           the tool, its manual page and bash completion
+#   patchbay           the tools patchbay and fbdump, manual page, bash completion
 #   libtarn-fb1        libtarn-fb.so.1, the client library
 #   libtarn1           the stand-in libtarn.so.1 (not built against a board's own)
 #   libtarn-fb-dev     headers, link names, CMake package, pkg-config file
@@ -65,7 +65,8 @@ set(CPACK_COMPONENT_TOOL_DESCRIPTION "list and edit the function-block network o
 patchbay lists the factories of the function-block device, the blocks of a
 factory, the properties of a block with their values and its output ports
 with their connections; its interactive test session creates and deletes
-blocks, writes properties and connects ports.")
+blocks, writes properties and connects ports. fbdump writes the whole
+network as JSON or as a Graphviz graph.")
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libtarn-fb1)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)

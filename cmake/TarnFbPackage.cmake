@@ -6,10 +6,13 @@ include(CMakePackageConfigHelpers)
 
 set(TARNFB_BOOST_MIN_VERSION 1.74)
 set(tarnfb_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/TarnFb)
+# A board's own libtarn.so.1 may come without the link name libtarn.so.
 if(PATCHBAY_SYSTEM_LIBTARN)
   set(TARNFB_SYSTEM_LIBTARN TRUE)
+  set(TARNFB_PC_LIBTARN -l:libtarn.so.1)
 else()
   set(TARNFB_SYSTEM_LIBTARN FALSE)
+  set(TARNFB_PC_LIBTARN -ltarn)
 endif()
 
 install(EXPORT TarnFbTargets NAMESPACE tarn:: DESTINATION ${tarnfb_cmake_dir} COMPONENT dev)

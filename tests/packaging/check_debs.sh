@@ -34,7 +34,7 @@ done
 # Files every package must carry (besides directories).
 expected_files() {
     case $1 in
-    patchbay) echo usr/bin/patchbay usr/share/man/man1/patchbay.1.gz \
+    patchbay) echo usr/bin/patchbay usr/bin/fbdump usr/share/man/man1/patchbay.1.gz \
         usr/share/bash-completion/completions/patchbay ;;
     libtarn-fb1) echo "usr/$LIBDIR/libtarn-fb.so.1" "usr/$LIBDIR/libtarn-fb.so.$VERSION" ;;
     libtarn1) echo "usr/$LIBDIR/libtarn.so.1" ;;
