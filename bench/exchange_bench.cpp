@@ -165,6 +165,12 @@ private:
 
 }  // namespace
 
+std::vector<std::string> exchange_rows() {
+    std::vector<std::string> rows;
+    for (const exchange& x : exchanges) rows.emplace_back(x.row);
+    return rows;
+}
+
 void register_exchanges() {
     static device_files files;
     for (const exchange& x : exchanges) {

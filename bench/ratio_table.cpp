@@ -52,7 +52,6 @@ void ratio_table::ReportRuns(const std::vector<Run>& runs) {
         if (r.run_type == Run::RT_Aggregate && !is_median) continue;
         const std::string name = r.run_name.str();
         if (median_[name] && !is_median) continue;
-        if (ns_.count(name) == 0) names_.push_back(name);
         ns_[name] = r.GetAdjustedCPUTime() * 1e9 / benchmark::GetTimeUnitMultiplier(r.time_unit);
         median_[name] = is_median;
     }
@@ -63,25 +62,22 @@ double ratio_table::ns(const std::string& name) const {
     return at == ns_.end() ? -1 : at->second;
 }
 
-std::vector<std::string> ratio_table::rows(const std::string& encoder, const std::string& operation) const {
-    const std::string prefix = encoder + "/" + operation + "/";
-    std::vector<std::string> found;
-    for (const std::string& n : names_)
-        if (n.compare(0, prefix.size(), prefix) == 0) found.push_back(n.substr(prefix.size()));
-    return found;
-}
-
 void ratio_table::print(std::ostream& out) const {
     const bool medians = std::any_of(median_.begin(), median_.end(), [](const auto& m) { return m.second; });
     const char* statistic = medians ? "median" : "single-run";
-    char line[256];
+    char line[320];
 
-    const auto values = rows("stream", "push+pop");
+    std::vector<std::string> values;
+    for_each_sample([&](const char* row, const auto&) {
+        if (ns(benchmark_name("stream", "push+pop", row)) >= 0) values.emplace_back(row);
+    });
     if (!values.empty()) {
         out << "\nValue stream against msgpack-c and memcpy: " << statistic
-            << " CPU time per value in ns; ours = push+pop\n";
-        std::snprintf(line, sizeof line, "%-11s %6s %8s %8s %9s %10s %8s %9s %8s  %s\n", "value", "bytes", "push",
-                      "pop", "push+pop", "msgpack-c", "memcpy", "/msgpack", "/memcpy", "goal");
+            << " CPU time per value in ns\n"
+            << "ours = push+pop; memcpy = the payload copied in and out; +alloc = the same, out to new memory\n";
+        std::snprintf(line, sizeof line, "%-11s %6s %8s %8s %9s %10s %8s %8s %9s %8s %7s  %s\n", "value", "bytes",
+                      "push", "pop", "push+pop", "msgpack-c", "memcpy", "+alloc", "/msgpack", "/memcpy", "/alloc",
+                      "goal");
         out << line;
         for (const std::string& row : values) {
             std::size_t bytes = 0;
@@ -91,18 +87,22 @@ void ratio_table::print(std::ostream& out) const {
             const double ours = ns(benchmark_name("stream", "push+pop", row));
             const double peer = ns(benchmark_name("msgpack-c", "pack+unpack", row));
             const double limit = ns(benchmark_name("memcpy", "in+out", row));
-            std::snprintf(line, sizeof line, "%-11s %6zu %8s %8s %9s %10s %8s %9s %8s  %s\n", row.c_str(), bytes,
-                          figure(ns(benchmark_name("stream", "push", row)), "%.1f").c_str(),
+            const double allocating = ns(benchmark_name("memcpy", "in+new-out", row));
+            std::snprintf(line, sizeof line, "%-11s %6zu %8s %8s %9s %10s %8s %8s %9s %8s %7s  %s\n", row.c_str(),
+                          bytes, figure(ns(benchmark_name("stream", "push", row)), "%.1f").c_str(),
                           figure(ns(benchmark_name("stream", "pop", row)), "%.1f").c_str(),
                           figure(ours, "%.1f").c_str(), figure(peer, "%.1f").c_str(),
-                          figure(limit, "%.1f").c_str(), figure(ratio(ours, peer), "%.3f").c_str(),
-                          figure(ratio(ours, limit), "%.2f").c_str(),
+                          figure(limit, "%.1f").c_str(), figure(allocating, "%.1f").c_str(),
+                          figure(ratio(ours, peer), "%.3f").c_str(), figure(ratio(ours, limit), "%.2f").c_str(),
+                          figure(ratio(ours, allocating), "%.2f").c_str(),
                           goal_verdict(row, ratio(ours, peer), ratio(ours, limit)).c_str());
             out << line;
         }
     }
 
-    const auto exchanges = rows("exchange", "full");
+    std::vector<std::string> exchanges;
+    for (const std::string& row : exchange_rows())
+        if (ns(benchmark_name("exchange", "full", row)) >= 0) exchanges.push_back(row);
     if (!exchanges.empty()) {
         out << "\nExchanges through the in-process emulator: " << statistic << " CPU time in us\n";
         std::snprintf(line, sizeof line, "%-11s %10s %10s %13s\n", "exchange", "full", "client", "client share");

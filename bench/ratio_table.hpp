@@ -21,10 +21,6 @@ public:
 private:
     // Nanoseconds of the named benchmark, or a negative number if it did not run.
     double ns(const std::string& name) const;
-    // The rows ("int", "list100", ...) of the benchmarks named encoder/operation/row.
-    std::vector<std::string> rows(const std::string& encoder, const std::string& operation) const;
-
-    std::vector<std::string> names_;      // in the order they ran
     std::map<std::string, double> ns_;
     std::map<std::string, bool> median_;  // whether ns_ holds the median
 };

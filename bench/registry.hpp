@@ -2,6 +2,7 @@
 // Benchmark names are "<encoder>/<operation>/<row>"; the ratio table finds
 // its figures by these names.
 #include <string>
+#include <vector>
 
 #include <benchmark/benchmark.h>
 
@@ -23,6 +24,9 @@ void register_per_sample(const char* encoder, const char* operation, Body body) 
             ->Unit(benchmark::kNanosecond);
     });
 }
+
+// The exchanges measured, in table order.
+std::vector<std::string> exchange_rows();
 
 // Each encoder's benchmarks.
 void register_value_stream();
