@@ -147,6 +147,8 @@ boost::any array_from_json(const json& j) { return array_from_json_at(j, 0); }
 json object_to_json(const boost::any& v) { return object_to_json_at(v, 0); }
 boost::any object_from_json(const json& j) { return object_from_json_at(j, 0); }
 
+// The macro arguments are type names, which cannot be parenthesised.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define FBEMU_INTEGER(name, T, nestable) \
     {name, tarn::fb::wire<T>::tag, &typeid(T), nestable, pop_typed<T>, push_typed<T>, integer_to_json<T>, integer_from_json<T>}
 #define FBEMU_FLOATING(name, T) \
@@ -154,6 +156,7 @@ boost::any object_from_json(const json& j) { return object_from_json_at(j, 0); }
 #define FBEMU_VECTOR(name, T) \
     {name, tarn::fb::wire<std::vector<T>>::tag, &typeid(std::vector<T>), false, pop_typed<std::vector<T>>, \
      push_typed<std::vector<T>>, vector_to_json<T>, vector_from_json<T>}
+// NOLINTEND(bugprone-macro-parentheses)
 
 const value_type types[] = {
     FBEMU_FLOATING("float", float),

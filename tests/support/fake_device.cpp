@@ -27,8 +27,10 @@ struct device {
     bool present = true;
     int opens = 0;
     std::vector<fake_device::request> requests;
-    testing_support::window& memory() {  // kept for the whole run; sessions come and go
+    unsigned char* window_base = nullptr;  // once mapped, kept for the whole run
+    testing_support::window& memory() {
         static testing_support::window w;
+        window_base = w.base;
         return w;
     }
 };
@@ -74,12 +76,18 @@ extern "C" int close(int fd) {
 extern "C" void* mmap(void* addr, size_t length, int prot, int flags, int fd, off_t offset) noexcept {
     static const auto real = next<void* (*)(void*, size_t, int, int, int, off_t)>("mmap");
     if (fd < 0 || fd != dev().fd) return real(addr, length, prot, flags, fd, offset);
-    return dev().memory().base;
+    try {
+        return dev().memory().base;
+    } catch (const std::exception&) {
+        errno = ENOMEM;
+        return MAP_FAILED;
+    }
 }
 
 extern "C" int munmap(void* addr, size_t length) noexcept {
     static const auto real = next<int (*)(void*, size_t)>("munmap");
-    if (dev().fd >= 0 && addr == dev().memory().base) return 0;
+    // The device's window is kept for the whole run; sessions only let go of it.
+    if (dev().fd >= 0 && addr == dev().window_base) return 0;
     return real(addr, length);
 }
 
