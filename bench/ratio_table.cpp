@@ -100,6 +100,30 @@ void ratio_table::print(std::ostream& out) const {
         }
     }
 
+    std::vector<std::string> reused;
+    for_each_sample([&](const char* row, const auto&) {
+        if (ns(benchmark_name("stream", "push+pop-into", row)) >= 0) reused.emplace_back(row);
+    });
+    if (!reused.empty()) {
+        out << "\nPopping into a string or vector kept by the caller (pop_into): " << statistic
+            << " CPU time per value in ns\n";
+        std::snprintf(line, sizeof line, "%-11s %6s %14s %8s %8s  %s\n", "value", "bytes", "push+pop_into", "memcpy",
+                      "/memcpy", "goal");
+        out << line;
+        for (const std::string& row : reused) {
+            const double ours = ns(benchmark_name("stream", "push+pop-into", row));
+            const double limit = ns(benchmark_name("memcpy", "in+out", row));
+            std::size_t bytes = 0;
+            for_each_sample([&](const char* name, const auto& v) {
+                if (row == name) bytes = payload_bytes(v);
+            });
+            std::snprintf(line, sizeof line, "%-11s %6zu %14s %8s %8s  %s\n", row.c_str(), bytes,
+                          figure(ours, "%.1f").c_str(), figure(limit, "%.1f").c_str(),
+                          figure(ratio(ours, limit), "%.2f").c_str(), goal_verdict(row, -1, ratio(ours, limit)).c_str());
+            out << line;
+        }
+    }
+
     std::vector<std::string> exchanges;
     for (const std::string& row : exchange_rows())
         if (ns(benchmark_name("exchange", "full", row)) >= 0) exchanges.push_back(row);

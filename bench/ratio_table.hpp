@@ -13,6 +13,8 @@ namespace bench {
 
 class ratio_table : public benchmark::ConsoleReporter {
 public:
+    ratio_table() : ConsoleReporter(OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override;
 
     // The value table (stream, msgpack-c, memcpy) and the exchange table.

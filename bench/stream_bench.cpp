@@ -1,5 +1,6 @@
 // The value stream: push, pop, and push then pop of each sample value in the
-// shared window (a loopback region; see window.hpp).
+// shared window (a loopback region; see window.hpp); for strings and vectors
+// also push then pop_into an object kept between iterations.
 #include <type_traits>
 
 #include "registry.hpp"
@@ -49,12 +50,36 @@ void push_pop(benchmark::State& state, const V& value) {
     if (!same_value(l.f.pop<stream_type<V>>(), value)) state.SkipWithError("the value did not come back");
 }
 
+// The same, popping into an object kept from one iteration to the next.
+template <class V>
+void push_pop_into(benchmark::State& state, const V& value) {
+    loopback l;
+    V out;
+    for (auto _ : state) {
+        l.clear();
+        l.f.push(value);
+        l.f.pop_into(out);
+        benchmark::DoNotOptimize(out);
+    }
+    if (!same_value(out, value)) state.SkipWithError("the value did not come back");
+}
+
+template <class V>
+constexpr bool has_pop_into = std::is_same_v<V, std::string> || std::is_same_v<V, std::vector<float>>;
+
 }  // namespace
 
 void register_value_stream() {
     register_per_sample("stream", "push", [](benchmark::State& s, const auto& v) { push(s, v); });
     register_per_sample("stream", "pop", [](benchmark::State& s, const auto& v) { pop(s, v); });
     register_per_sample("stream", "push+pop", [](benchmark::State& s, const auto& v) { push_pop(s, v); });
+    for_each_sample([](const char* row, const auto& value) {
+        if constexpr (has_pop_into<stream_type<decltype(value)>>) {
+            benchmark::RegisterBenchmark(benchmark_name("stream", "push+pop-into", row).c_str(),
+                                         [&value](benchmark::State& s) { push_pop_into(s, value); })
+                ->Unit(benchmark::kNanosecond);
+        }
+    });
 }
 
 }  // namespace bench

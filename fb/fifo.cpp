@@ -72,13 +72,22 @@ void push_vector(unsigned char* header, const V& v) {
 }
 
 template <class V>
-V pop_vector(unsigned char* header) {
+void pop_vector(unsigned char* header, V& into) {
     using w = wire<V>;
     std::uint32_t n;
     const unsigned char* p = pop_counted(header, w::tag, w::name(), sizeof(typename V::value_type), n);
-    V v(n);
-    if (n) std::memcpy(v.data(), p, n * sizeof(typename V::value_type));
-    return v;
+    into.resize(n);
+    if (n) std::memcpy(into.data(), p, n * sizeof(typename V::value_type));
+}
+
+// The characters of a string without its NUL; a length word of 0 describes
+// no valid string (not even the NUL).
+const char* pop_chars(unsigned char* header, std::uint32_t& count) {
+    std::uint32_t length;
+    const unsigned char* p = pop_counted(header, tag_string, names::string, 1, length);
+    if (length == 0) throw fifo::error(std::string("pop<") + names::string + "> failed");
+    count = length - 1;
+    return reinterpret_cast<const char*>(p);
 }
 
 }  // namespace
@@ -93,11 +102,15 @@ void fifo::push<std::string>(const std::string& value) {
 
 template <>
 std::string fifo::pop<std::string>() {
-    std::uint32_t length;
-    const unsigned char* p = pop_counted(reply_header, tag_string, names::string, 1, length);
-    // A length word of 0 describes no valid string (not even the NUL).
-    if (length == 0) fail("pop", names::string);
-    return std::string(reinterpret_cast<const char*>(p), length - 1);
+    std::uint32_t n;
+    const char* chars = pop_chars(reply_header, n);
+    return std::string(chars, n);
+}
+
+void fifo::pop_into(std::string& value) {
+    std::uint32_t n;
+    const char* chars = pop_chars(reply_header, n);
+    value.assign(chars, n);
 }
 
 template <>
@@ -110,12 +123,18 @@ void fifo::push<std::vector<double>>(const std::vector<double>& value) {
 }
 template <>
 std::vector<float> fifo::pop<std::vector<float>>() {
-    return pop_vector<std::vector<float>>(reply_header);
+    std::vector<float> v;
+    pop_vector(reply_header, v);
+    return v;
 }
 template <>
 std::vector<double> fifo::pop<std::vector<double>>() {
-    return pop_vector<std::vector<double>>(reply_header);
+    std::vector<double> v;
+    pop_vector(reply_header, v);
+    return v;
 }
+void fifo::pop_into(std::vector<float>& value) { pop_vector(reply_header, value); }
+void fifo::pop_into(std::vector<double>& value) { pop_vector(reply_header, value); }
 
 }  // namespace fb
 }  // namespace tarn

@@ -37,6 +37,13 @@ public:
     template <class T>
     T pop();
 
+    // pop<std::string>() and pop<std::vector<...>>() into an object that the
+    // caller keeps: its storage is reused, so that a value no larger than
+    // the last one is read without allocating. On failure it is unchanged.
+    void pop_into(std::string& value);
+    void pop_into(std::vector<float>& value);
+    void pop_into(std::vector<double>& value);
+
     // Dynamic values.
     void push_any(const boost::any& value);
     boost::any pop_any();
