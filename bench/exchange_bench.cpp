@@ -1,144 +1,131 @@
-// Whole exchanges through the in-process emulator (fbemu::execute on a
-// private window), against the client's side of the same exchanges alone:
-// the client pushes the request and pops a reply recorded from the emulator,
-// which is put back in place (cursors rewound) instead of being executed
-// again. The client steps are those of driver::list_factories, create and
-// value(names, values): empty the request region, push the command code and
-// the arguments, execute, pop the status and the results.
-#include <cstdio>
-#include <cstring>
-#include <set>
-#include <stdexcept>
-#include <string>
-#include <vector>
-
+// Whole exchanges of the session (tarn::fb::driver) with the emulator in
+// this process, against the client's side of the same exchanges alone. The
+// device is bench_device.c: for whole exchanges its ioctl runs the emulator
+// (fbemu::execute); for the client's side it answers every ioctl by making a
+// reply recorded from the emulator unread again, so only the session's own
+// work is timed: emptying the request region, pushing the code and the
+// arguments, popping the status and the results.
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <stdexcept>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include <tarn/fb/driver.hpp>
+
+#include "bench_device.h"
 #include "executor.hpp"
 #include "registry.hpp"
-#include "window.hpp"
 
 namespace bench {
 
 namespace {
 
-using tarn::fb::fifo;
+using tarn::fb::driver;
 using tarn::fb::detail::begin;
+using tarn::fb::detail::pointer_to;
 using tarn::fb::detail::pop_count;
 using tarn::fb::detail::read_cursor;
 using tarn::fb::detail::region;
 using tarn::fb::detail::write_cursor;
 
-constexpr unsigned long int_command = 1;
+int emulate(unsigned char* window, unsigned long request) { return fbemu::execute(window, request); }
 
-void pop_status(fifo& f) {
-    if (f.pop<int>() != 0) throw std::runtime_error("the emulator answered with a failure status");
+int replay(unsigned char* window, unsigned long) {
+    region r(window + tarn::fb::reply_offset);
+    r.set(pop_count, 0);
+    r.set(read_cursor, r.word(begin));
+    return 0;
 }
 
-void list_request(fifo& f) { f.push<int>(16); }
-void list_reply(fifo& f) {
-    pop_status(f);
-    const int count = f.pop<int>();
-    std::set<std::string> names;
-    for (int i = 0; i < count; ++i) names.insert(f.pop<std::string>());
-    if (names.size() != 100) throw std::runtime_error("the catalog has not 100 factories");
-    benchmark::DoNotOptimize(names);
-}
+// The listing reports its count on standard output; it goes nowhere while
+// an exchange is timed.
+class quiet_stdout {
+public:
+    quiet_stdout() : saved_(std::cout.rdbuf(&nowhere_)) {}
+    ~quiet_stdout() { std::cout.rdbuf(saved_); }
+    quiet_stdout(const quiet_stdout&) = delete;
+    quiet_stdout& operator=(const quiet_stdout&) = delete;
 
-void create_request(fifo& f) {
-    static const std::string factory("factory_042"), name("bench_block");
-    f.push<int>(3);
-    f.push(factory);
-    f.push(name);
-}
+private:
+    struct discard : std::streambuf {
+        int overflow(int c) override { return traits_type::not_eof(c); }
+        std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+    };
+    discard nowhere_;
+    std::streambuf* saved_;
+};
+
 unsigned int created_ticket;
-void create_reply(fifo& f) {
-    pop_status(f);
-    created_ticket = f.pop<unsigned int>();
+
+void list100(driver& d) {
+    const auto names = d.list_factories();
+    if (names.size() != 100) throw std::runtime_error("the catalog has not 100 factories");
 }
 
-const std::vector<std::string>& value_names() {
+void create(driver& d) {
+    static const std::string factory("factory_042"), name("bench_block");
+    created_ticket = d.create(factory, name);
+}
+void destroy_created(driver& d) { d.destroy(created_ticket); }
+
+void value10(driver& d) {
     static const std::vector<std::string> names = [] {
         std::vector<std::string> n;
         for (int i = 0; i < 10; ++i) n.push_back("block_" + std::to_string(i) + ".gain");
         return n;
     }();
-    return names;
-}
-void value_request(fifo& f) {
-    f.push<int>(10);
-    for (const std::string& n : value_names()) f.push(n);
-}
-void value_reply(fifo& f) {
-    pop_status(f);
     std::vector<double> values;
-    values.reserve(value_names().size());
-    for (std::size_t i = 0; i < value_names().size(); ++i) values.push_back(f.pop_as_double());
+    d.value(names, values);
     benchmark::DoNotOptimize(values);
-}
-
-// Removes the block that create made, so that the next create succeeds.
-void destroy_created(window& w) {
-    w.request().clear();
-    w.client.push<int>(4);
-    w.client.push<unsigned int>(created_ticket);
-    fbemu::execute(w.base, int_command);
-    pop_status(w.client);
 }
 
 struct exchange {
     const char* row;
-    void (*request)(fifo&);
-    void (*reply)(fifo&);
-    bool creates;  // its block has to be removed after each run
+    void (*run)(driver&);
+    void (*undo)(driver&);  // what makes the next run possible, or nullptr
 };
 constexpr exchange exchanges[] = {
-    {"list100", list_request, list_reply, false},
-    {"create", create_request, create_reply, true},
-    {"value10", value_request, value_reply, false},
+    {"list100", list100, nullptr},
+    {"create", create, destroy_created},
+    {"value10", value10, nullptr},
 };
 
-void run_once(window& w, const exchange& x) {
-    w.request().clear();
-    x.request(w.client);
-    if (fbemu::execute(w.base, int_command) != 0) throw std::runtime_error("fbemu::execute failed");
-    x.reply(w.client);
-}
-
 void full(benchmark::State& state, const exchange& x) {
-    window w;
+    quiet_stdout quiet;
+    driver& d = driver::instance();
+    bench_device_set_handler(emulate);
     for (auto _ : state) {
-        run_once(w, x);
-        if (x.creates) {
+        x.run(d);
+        if (x.undo) {
             state.PauseTiming();
-            destroy_created(w);
+            x.undo(d);
             state.ResumeTiming();
         }
     }
 }
 
 void client_side(benchmark::State& state, const exchange& x) {
-    window w;
-    // Record one real reply; an exchange that creates a block undoes it,
-    // which overwrites the reply region, so the reply is put back after.
-    run_once(w, x);
-    region r = w.reply();
-    const unsigned char* reply_begin = tarn::fb::detail::pointer_to(r.word(begin));
-    const unsigned char* reply_end = tarn::fb::detail::pointer_to(r.word(write_cursor));
-    const std::vector<unsigned char> recorded(reply_begin, reply_end);
-    if (x.creates) destroy_created(w);
+    quiet_stdout quiet;
+    driver& d = driver::instance();
+    bench_device_set_handler(emulate);
+    x.run(d);
+    // Undoing the exchange replaces the reply, which is put back after it.
+    region r(static_cast<unsigned char*>(d.shm) + tarn::fb::reply_offset);
+    const std::vector<unsigned char> recorded(pointer_to(r.word(begin)), pointer_to(r.word(write_cursor)));
+    if (x.undo) x.undo(d);
     r.clear();
-    std::memcpy(tarn::fb::detail::pointer_to(r.word(begin)), recorded.data(), recorded.size());
+    std::memcpy(pointer_to(r.word(begin)), recorded.data(), recorded.size());
     r.add(write_cursor, static_cast<std::uint32_t>(recorded.size()));
 
-    for (auto _ : state) {
-        w.request().clear();
-        x.request(w.client);
-        r.set(pop_count, 0);
-        r.set(read_cursor, r.word(begin));
-        x.reply(w.client);
-    }
+    bench_device_set_handler(replay);
+    for (auto _ : state) x.run(d);
+    bench_device_set_handler(emulate);
 }
 
 // The emulated device starts from the 100-factory catalog with a state file
