@@ -16,7 +16,7 @@ struct integer {
         integer i;
         if constexpr (std::is_signed_v<T>) {
             i.negative = v < 0;
-            const auto s = static_cast<long long>(v);
+            const auto s = static_cast<long long>(v);  // NOLINT(bugprone-signed-char-misuse): numbers
             i.magnitude = i.negative ? 0ull - static_cast<unsigned long long>(s)
                                      : static_cast<unsigned long long>(s);
         } else {
