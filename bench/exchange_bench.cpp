@@ -161,12 +161,12 @@ std::vector<std::string> exchange_rows() {
 void register_exchanges() {
     static device_files files;
     for (const exchange& x : exchanges) {
-        benchmark::RegisterBenchmark(benchmark_name("exchange", "full", x.row).c_str(),
-                                     [&x](benchmark::State& s) { full(s, x); })
-            ->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark(benchmark_name("exchange", "client", x.row).c_str(),
-                                     [&x](benchmark::State& s) { client_side(s, x); })
-            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(benchmark_name("exchange", "full", x.row).c_str(), [&x](benchmark::State& s) {
+            full(s, x);
+        })->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(benchmark_name("exchange", "client", x.row).c_str(), [&x](benchmark::State& s) {
+            client_side(s, x);
+        })->Unit(benchmark::kMicrosecond);
     }
 }
 

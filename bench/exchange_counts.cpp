@@ -14,8 +14,7 @@
 
 using tarn::fb::driver;
 
-__attribute__((noinline)) unsigned int measured_create(driver& d, const std::string& factory,
-                                                       const std::string& name) {
+__attribute__((noinline)) unsigned int measured_create(driver& d, const std::string& factory, const std::string& name) {
     return d.create(factory, name);
 }
 

@@ -56,9 +56,8 @@ void copy_in_then(benchmark::State& state, const V& value, CopyOut copy_out) {
 template <class V>
 void copy_in_out(benchmark::State& state, const V& value) {
     std::vector<unsigned char> destination(payload_bytes(value));
-    copy_in_then(state, value, [&](const unsigned char* from, std::size_t n) {
-        std::memcpy(destination.data(), from, n);
-    });
+    copy_in_then(state, value,
+                 [&](const unsigned char* from, std::size_t n) { std::memcpy(destination.data(), from, n); });
 }
 
 template <class V>

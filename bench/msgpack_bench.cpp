@@ -34,15 +34,24 @@ void pack(msgpack_packer& p, const std::vector<float>& v) {
     for (float x : v) msgpack_pack_float(&p, x);
 }
 void pack_entry(msgpack_packer& p, const boost::any& v) {
-    if (const auto* x = boost::any_cast<double>(&v)) msgpack_pack_double(&p, *x);
-    else if (const auto* x = boost::any_cast<float>(&v)) msgpack_pack_float(&p, *x);
-    else if (const auto* x = boost::any_cast<int>(&v)) msgpack_pack_int(&p, *x);
-    else if (const auto* x = boost::any_cast<unsigned int>(&v)) msgpack_pack_unsigned_int(&p, *x);
-    else if (const auto* x = boost::any_cast<long long>(&v)) msgpack_pack_long_long(&p, *x);
-    else if (const auto* x = boost::any_cast<unsigned char>(&v)) msgpack_pack_uint8(&p, *x);
-    else if (const auto* x = boost::any_cast<bool>(&v)) *x ? msgpack_pack_true(&p) : msgpack_pack_false(&p);
-    else if (const auto* x = boost::any_cast<std::string>(&v)) pack(p, *x);
-    else throw std::logic_error("msgpack: a sample entry of an unexpected type");
+    if (const auto* x = boost::any_cast<double>(&v))
+        msgpack_pack_double(&p, *x);
+    else if (const auto* x = boost::any_cast<float>(&v))
+        msgpack_pack_float(&p, *x);
+    else if (const auto* x = boost::any_cast<int>(&v))
+        msgpack_pack_int(&p, *x);
+    else if (const auto* x = boost::any_cast<unsigned int>(&v))
+        msgpack_pack_unsigned_int(&p, *x);
+    else if (const auto* x = boost::any_cast<long long>(&v))
+        msgpack_pack_long_long(&p, *x);
+    else if (const auto* x = boost::any_cast<unsigned char>(&v))
+        msgpack_pack_uint8(&p, *x);
+    else if (const auto* x = boost::any_cast<bool>(&v))
+        *x ? msgpack_pack_true(&p) : msgpack_pack_false(&p);
+    else if (const auto* x = boost::any_cast<std::string>(&v))
+        pack(p, *x);
+    else
+        throw std::logic_error("msgpack: a sample entry of an unexpected type");
 }
 void pack(msgpack_packer& p, const object& v) {
     msgpack_pack_map(&p, v.size());
@@ -61,13 +70,13 @@ std::string text_of(const msgpack_object& o) {
 
 boost::any entry_of(const msgpack_object& o) {
     switch (o.type) {
-    case MSGPACK_OBJECT_POSITIVE_INTEGER: return static_cast<unsigned long long>(o.via.u64);
-    case MSGPACK_OBJECT_NEGATIVE_INTEGER: return static_cast<long long>(o.via.i64);
-    case MSGPACK_OBJECT_FLOAT32: return static_cast<float>(o.via.f64);
-    case MSGPACK_OBJECT_FLOAT64: return o.via.f64;
-    case MSGPACK_OBJECT_BOOLEAN: return o.via.boolean;
-    case MSGPACK_OBJECT_STR: return text_of(o);
-    default: wrong_type();
+        case MSGPACK_OBJECT_POSITIVE_INTEGER: return static_cast<unsigned long long>(o.via.u64);
+        case MSGPACK_OBJECT_NEGATIVE_INTEGER: return static_cast<long long>(o.via.i64);
+        case MSGPACK_OBJECT_FLOAT32: return static_cast<float>(o.via.f64);
+        case MSGPACK_OBJECT_FLOAT64: return o.via.f64;
+        case MSGPACK_OBJECT_BOOLEAN: return o.via.boolean;
+        case MSGPACK_OBJECT_STR: return text_of(o);
+        default: wrong_type();
     }
 }
 

@@ -17,8 +17,10 @@ struct goal {
     double ratio;
 };
 constexpr goal goals[] = {
-    {"int", false, 1.0 / 3},      {"double", false, 1.0 / 3},
-    {"string1k", true, 1.5},      {"vector4096", true, 1.5},
+    {"int", false, 1.0 / 3},
+    {"double", false, 1.0 / 3},
+    {"string1k", true, 1.5},
+    {"vector4096", true, 1.5},
 };
 
 std::string goal_verdict(const std::string& row, double vs_msgpack, double vs_memcpy) {
@@ -72,8 +74,7 @@ void ratio_table::print(std::ostream& out) const {
         if (ns(benchmark_name("stream", "push+pop", row)) >= 0) values.emplace_back(row);
     });
     if (!values.empty()) {
-        out << "\nValue stream against msgpack-c and memcpy: " << statistic
-            << " CPU time per value in ns\n"
+        out << "\nValue stream against msgpack-c and memcpy: " << statistic << " CPU time per value in ns\n"
             << "ours = push+pop; memcpy = the payload copied in and out; +alloc = the same, out to new memory\n";
         std::snprintf(line, sizeof line, "%-11s %6s %8s %8s %9s %10s %8s %8s %9s %8s %7s  %s\n", "value", "bytes",
                       "push", "pop", "push+pop", "msgpack-c", "memcpy", "+alloc", "/msgpack", "/memcpy", "/alloc",
@@ -91,10 +92,9 @@ void ratio_table::print(std::ostream& out) const {
             std::snprintf(line, sizeof line, "%-11s %6zu %8s %8s %9s %10s %8s %8s %9s %8s %7s  %s\n", row.c_str(),
                           bytes, figure(ns(benchmark_name("stream", "push", row)), "%.1f").c_str(),
                           figure(ns(benchmark_name("stream", "pop", row)), "%.1f").c_str(),
-                          figure(ours, "%.1f").c_str(), figure(peer, "%.1f").c_str(),
-                          figure(limit, "%.1f").c_str(), figure(allocating, "%.1f").c_str(),
-                          figure(ratio(ours, peer), "%.3f").c_str(), figure(ratio(ours, limit), "%.2f").c_str(),
-                          figure(ratio(ours, allocating), "%.2f").c_str(),
+                          figure(ours, "%.1f").c_str(), figure(peer, "%.1f").c_str(), figure(limit, "%.1f").c_str(),
+                          figure(allocating, "%.1f").c_str(), figure(ratio(ours, peer), "%.3f").c_str(),
+                          figure(ratio(ours, limit), "%.2f").c_str(), figure(ratio(ours, allocating), "%.2f").c_str(),
                           goal_verdict(row, ratio(ours, peer), ratio(ours, limit)).c_str());
             out << line;
         }
@@ -119,7 +119,8 @@ void ratio_table::print(std::ostream& out) const {
             });
             std::snprintf(line, sizeof line, "%-11s %6zu %14s %8s %8s  %s\n", row.c_str(), bytes,
                           figure(ours, "%.1f").c_str(), figure(limit, "%.1f").c_str(),
-                          figure(ratio(ours, limit), "%.2f").c_str(), goal_verdict(row, -1, ratio(ours, limit)).c_str());
+                          figure(ratio(ours, limit), "%.2f").c_str(),
+                          goal_verdict(row, -1, ratio(ours, limit)).c_str());
             out << line;
         }
     }

@@ -10,8 +10,7 @@
 
 namespace bench {
 
-inline std::string benchmark_name(const std::string& encoder, const std::string& operation,
-                                  const std::string& row) {
+inline std::string benchmark_name(const std::string& encoder, const std::string& operation, const std::string& row) {
     return encoder + "/" + operation + "/" + row;
 }
 
@@ -19,9 +18,10 @@ inline std::string benchmark_name(const std::string& encoder, const std::string&
 template <class Body>
 void register_per_sample(const char* encoder, const char* operation, Body body) {
     for_each_sample([&](const char* row, const auto& value) {
-        benchmark::RegisterBenchmark(benchmark_name(encoder, operation, row).c_str(),
-                                     [body, &value](benchmark::State& state) { body(state, value); })
-            ->Unit(benchmark::kNanosecond);
+        benchmark::RegisterBenchmark(benchmark_name(encoder, operation, row).c_str(), [body, &value](
+                                                                                          benchmark::State& state) {
+            body(state, value);
+        })->Unit(benchmark::kNanosecond);
     });
 }
 

@@ -14,11 +14,11 @@ using object = tarn::fb::fifo::object;
 struct samples {
     int integer;
     double real;
-    std::string short_text;   // 16 characters
-    std::string long_text;    // 1 KiB
+    std::string short_text;           // 16 characters
+    std::string long_text;            // 1 KiB
     std::vector<float> small_vector;  // 64 elements
     std::vector<float> large_vector;  // 4096 elements
-    object mixed;             // 8 entries of different types
+    object mixed;                     // 8 entries of different types
 };
 
 const samples& the_samples();
