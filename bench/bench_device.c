@@ -18,10 +18,8 @@ typedef void* (*mmap_fn)(void*, size_t, int, int, int, off_t);
 typedef int (*ioctl_fn)(int, unsigned long, ...);
 typedef int (*close_fn)(int);
 
-/* The C library's definition of `name`, as `var` of type `type`. */
-#define NEXT(type, var, name) \
-    type var;                 \
-    *(void**)(&var) = dlsym(RTLD_NEXT, name)
+/* Sets the function pointer `var` to the C library's definition of `name`. */
+#define NEXT(var, name) (*(void**)(&(var)) = dlsym(RTLD_NEXT, (name)))
 
 static int device_fd = -1;
 static unsigned char* window;
@@ -32,30 +30,38 @@ void bench_device_set_handler(bench_device_handler h) { handler = h; }
 static int is_device_path(const char* path) { return path && strcmp(path, "/dev/functionblocks") == 0; }
 
 static int open_either(const char* name, const char* path, int flags, mode_t mode) {
-    NEXT(open_fn, next_open, name);
+    open_fn next_open;
+    NEXT(next_open, name);
     if (!is_device_path(path)) return next_open(path, flags, mode);
     device_fd = next_open("/dev/null", O_RDWR);
     return device_fd;
 }
 
 int open(const char* path, int flags, ...) {
-    va_list ap;
-    va_start(ap, flags);
-    const mode_t mode = (flags & O_CREAT) ? va_arg(ap, mode_t) : 0;
-    va_end(ap);
+    mode_t mode = 0;
+    if (flags & O_CREAT) {
+        va_list ap;
+        va_start(ap, flags);
+        mode = va_arg(ap, mode_t);
+        va_end(ap);
+    }
     return open_either("open", path, flags, mode);
 }
 
 int open64(const char* path, int flags, ...) {
-    va_list ap;
-    va_start(ap, flags);
-    const mode_t mode = (flags & O_CREAT) ? va_arg(ap, mode_t) : 0;
-    va_end(ap);
+    mode_t mode = 0;
+    if (flags & O_CREAT) {
+        va_list ap;
+        va_start(ap, flags);
+        mode = va_arg(ap, mode_t);
+        va_end(ap);
+    }
     return open_either("open64", path, flags, mode);
 }
 
 static void* map_either(const char* name, void* addr, size_t length, int prot, int flags, int fd, off_t offset) {
-    NEXT(mmap_fn, next_mmap, name);
+    mmap_fn next_mmap;
+    NEXT(next_mmap, name);
     if (fd < 0 || fd != device_fd) return next_mmap(addr, length, prot, flags, fd, offset);
     void* p = next_mmap(NULL, WINDOW_SIZE, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
     if (p != MAP_FAILED) window = p;
@@ -76,7 +82,8 @@ int ioctl(int fd, unsigned long request, ...) {
     void* arg = va_arg(ap, void*);
     va_end(ap);
     if (fd < 0 || fd != device_fd) {
-        NEXT(ioctl_fn, next_ioctl, "ioctl");
+        ioctl_fn next_ioctl;
+        NEXT(next_ioctl, "ioctl");
         return next_ioctl(fd, request, arg);
     }
     if (!window || !handler) {
@@ -88,6 +95,7 @@ int ioctl(int fd, unsigned long request, ...) {
 
 int close(int fd) {
     if (fd >= 0 && fd == device_fd) device_fd = -1;
-    NEXT(close_fn, next_close, "close");
+    close_fn next_close;
+    NEXT(next_close, "close");
     return next_close(fd);
 }

@@ -100,7 +100,7 @@ void full(benchmark::State& state, const exchange& x) {
     quiet_stdout quiet;
     driver& d = driver::instance();
     bench_device_set_handler(emulate);
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         x.run(d);
         if (x.undo) {
             state.PauseTiming();
@@ -124,7 +124,7 @@ void client_side(benchmark::State& state, const exchange& x) {
     r.add(write_cursor, static_cast<std::uint32_t>(recorded.size()));
 
     bench_device_set_handler(replay);
-    for (auto _ : state) x.run(d);
+    while (state.KeepRunning()) x.run(d);
     bench_device_set_handler(emulate);
 }
 

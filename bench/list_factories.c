@@ -122,8 +122,12 @@ int main(int argc, char** argv) {
     printf("list factories: count = %d\n", count);
     struct name* names = malloc(sizeof *names * (count > 0 ? (size_t)count : 1));
     if (names == NULL) return fail("out of memory");
-    for (int32_t i = 0; i < count; ++i)
-        if (!take_name(&r, &names[i])) return fail("list_factories: bad reply");
+    for (int32_t i = 0; i < count; ++i) {
+        if (!take_name(&r, &names[i])) {
+            free(names);
+            return fail("list_factories: bad reply");
+        }
+    }
     qsort(names, count > 0 ? (size_t)count : 0, sizeof *names, compare_names);
 
     printf("%10s |%25s\n", "  No.", "  factory");
@@ -136,6 +140,7 @@ int main(int argc, char** argv) {
         fputs("\033[0m |\n", stdout);
         rule();
     }
+    free(names);
     fputs("patchbay finished\n", stdout);
     return 0;
 }

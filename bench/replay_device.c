@@ -31,10 +31,8 @@ typedef void* (*mmap64_fn)(void*, size_t, int, int, int, off64_t);
 typedef int (*ioctl_fn)(int, unsigned long, ...);
 typedef int (*close_fn)(int);
 
-/* The C library's definition of `name`, as `var` of type `type`. */
-#define NEXT(type, var, name) \
-    type var;                 \
-    *(void**)(&var) = dlsym(RTLD_NEXT, name)
+/* Sets the function pointer `var` to the C library's definition of `name`. */
+#define NEXT(var, name) (*(void**)(&(var)) = dlsym(RTLD_NEXT, (name)))
 
 static int load_reply(void) {
     const char* path = getenv("FBREPLAY_REPLY");
@@ -52,39 +50,47 @@ static int open_device(void) {
         errno = ENOENT;
         return -1;
     }
-    NEXT(open_fn, next_open, "open");
+    open_fn next_open;
+    NEXT(next_open, "open");
     device_fd = next_open("/dev/null", O_RDWR);
     return device_fd;
 }
 
 static int is_device_path(const char* path) { return path && strcmp(path, "/dev/functionblocks") == 0; }
 
-static mode_t mode_of(int flags, va_list ap) { return (flags & O_CREAT) ? va_arg(ap, mode_t) : 0; }
-
 int open(const char* path, int flags, ...) {
-    va_list ap;
-    va_start(ap, flags);
-    const mode_t mode = mode_of(flags, ap);
-    va_end(ap);
+    mode_t mode = 0;
+    if (flags & O_CREAT) {
+        va_list ap;
+        va_start(ap, flags);
+        mode = va_arg(ap, mode_t);
+        va_end(ap);
+    }
     if (is_device_path(path)) return open_device();
-    NEXT(open_fn, next_open, "open");
+    open_fn next_open;
+    NEXT(next_open, "open");
     return next_open(path, flags, mode);
 }
 
 int open64(const char* path, int flags, ...) {
-    va_list ap;
-    va_start(ap, flags);
-    const mode_t mode = mode_of(flags, ap);
-    va_end(ap);
+    mode_t mode = 0;
+    if (flags & O_CREAT) {
+        va_list ap;
+        va_start(ap, flags);
+        mode = va_arg(ap, mode_t);
+        va_end(ap);
+    }
     if (is_device_path(path)) return open_device();
-    NEXT(open_fn, next_open64, "open64");
+    open_fn next_open64;
+    NEXT(next_open64, "open64");
     return next_open64(path, flags, mode);
 }
 
 static unsigned char* window;
 
 static void* map_device(void) {
-    NEXT(mmap_fn, next_mmap, "mmap");
+    mmap_fn next_mmap;
+    NEXT(next_mmap, "mmap");
     void* p = next_mmap(NULL, WINDOW_SIZE, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
     if (p != MAP_FAILED) window = p;
     return p;
@@ -92,13 +98,15 @@ static void* map_device(void) {
 
 void* mmap(void* addr, size_t length, int prot, int flags, int fd, off_t offset) {
     if (fd >= 0 && fd == device_fd) return map_device();
-    NEXT(mmap_fn, next_mmap, "mmap");
+    mmap_fn next_mmap;
+    NEXT(next_mmap, "mmap");
     return next_mmap(addr, length, prot, flags, fd, offset);
 }
 
 void* mmap64(void* addr, size_t length, int prot, int flags, int fd, off64_t offset) {
     if (fd >= 0 && fd == device_fd) return map_device();
-    NEXT(mmap64_fn, next_mmap64, "mmap64");
+    mmap64_fn next_mmap64;
+    NEXT(next_mmap64, "mmap64");
     return next_mmap64(addr, length, prot, flags, fd, offset);
 }
 
@@ -110,7 +118,8 @@ int ioctl(int fd, unsigned long request, ...) {
     void* arg = va_arg(ap, void*);
     va_end(ap);
     if (fd < 0 || fd != device_fd) {
-        NEXT(ioctl_fn, next_ioctl, "ioctl");
+        ioctl_fn next_ioctl;
+        NEXT(next_ioctl, "ioctl");
         return next_ioctl(fd, request, arg);
     }
     if (!window) {
@@ -131,6 +140,7 @@ int ioctl(int fd, unsigned long request, ...) {
 
 int close(int fd) {
     if (fd >= 0 && fd == device_fd) device_fd = -1;
-    NEXT(close_fn, next_close, "close");
+    close_fn next_close;
+    NEXT(next_close, "close");
     return next_close(fd);
 }

@@ -29,12 +29,12 @@ struct command {
     long peak_kib;
 };
 
-static double ms(const struct timeval* t) { return t->tv_sec * 1e3 + t->tv_usec / 1e3; }
+static double ms(const struct timeval* t) { return (double)t->tv_sec * 1e3 + (double)t->tv_usec / 1e3; }
 
 static double now_ms(void) {
     struct timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+    return (double)t.tv_sec * 1e3 + (double)t.tv_nsec / 1e6;
 }
 
 static int run(struct command* c, const char* preload, int round) {
@@ -74,25 +74,12 @@ static double median(double* v, int n) {
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-int main(int argc, char** argv) {
-    if (argc < 3) {
-        fprintf(stderr, "usage: side-by-side RUNS [--preload LIBRARY] COMMAND...\n");
-        return 2;
-    }
-    const int runs = atoi(argv[1]);
-    int first = 2;
-    const char* preload = NULL;
-    if (strcmp(argv[first], "--preload") == 0 && argc > first + 1) {
-        preload = argv[first + 1];
-        first += 2;
-    }
-    const int n = argc - first;
-    if (runs < 1 || n < 1) return 2;
-    struct command* commands = calloc((size_t)n, sizeof *commands);
-    if (!commands) return 1;
+/* Splits each command, runs every round and prints the figures; 0 when all
+ * went well. */
+static int measure(struct command* commands, char** words, int n, int runs, const char* preload) {
     for (int i = 0; i < n; ++i) {
         int k = 0;
-        for (char* word = strtok(argv[first + i], " "); word && k < MAX_ARGS; word = strtok(NULL, " "))
+        for (char* word = strtok(words[i], " "); word && k < MAX_ARGS; word = strtok(NULL, " "))
             commands[i].argv[k++] = word;
         commands[i].wall = calloc((size_t)runs, sizeof(double));
         commands[i].cpu = calloc((size_t)runs, sizeof(double));
@@ -111,4 +98,29 @@ int main(int argc, char** argv) {
                median(c->cpu, runs), c->peak_kib);
     }
     return 0;
+}
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        fprintf(stderr, "usage: side-by-side RUNS [--preload LIBRARY] COMMAND...\n");
+        return 2;
+    }
+    const int runs = atoi(argv[1]);
+    int first = 2;
+    const char* preload = NULL;
+    if (strcmp(argv[first], "--preload") == 0 && argc > first + 1) {
+        preload = argv[first + 1];
+        first += 2;
+    }
+    const int n = argc - first;
+    if (runs < 1 || n < 1) return 2;
+    struct command* commands = calloc((size_t)n, sizeof *commands);
+    if (!commands) return 1;
+    const int status = measure(commands, argv + first, n, runs, preload);
+    for (int i = 0; i < n; ++i) {
+        free(commands[i].wall);
+        free(commands[i].cpu);
+    }
+    free(commands);
+    return status;
 }
