@@ -70,13 +70,13 @@ std::string text_of(const msgpack_object& o) {
 
 boost::any entry_of(const msgpack_object& o) {
     switch (o.type) {
-        case MSGPACK_OBJECT_POSITIVE_INTEGER: return static_cast<unsigned long long>(o.via.u64);
-        case MSGPACK_OBJECT_NEGATIVE_INTEGER: return static_cast<long long>(o.via.i64);
-        case MSGPACK_OBJECT_FLOAT32: return static_cast<float>(o.via.f64);
-        case MSGPACK_OBJECT_FLOAT64: return o.via.f64;
-        case MSGPACK_OBJECT_BOOLEAN: return o.via.boolean;
-        case MSGPACK_OBJECT_STR: return text_of(o);
-        default: wrong_type();
+    case MSGPACK_OBJECT_POSITIVE_INTEGER: return static_cast<unsigned long long>(o.via.u64);
+    case MSGPACK_OBJECT_NEGATIVE_INTEGER: return static_cast<long long>(o.via.i64);
+    case MSGPACK_OBJECT_FLOAT32: return static_cast<float>(o.via.f64);
+    case MSGPACK_OBJECT_FLOAT64: return o.via.f64;
+    case MSGPACK_OBJECT_BOOLEAN: return o.via.boolean;
+    case MSGPACK_OBJECT_STR: return text_of(o);
+    default: wrong_type();
     }
 }
 

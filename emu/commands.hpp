@@ -18,7 +18,7 @@ struct call {
 };
 
 struct command {
-    int code;            // -1 for the string-named command
+    int code;  // -1 for the string-named command
     const char* name;
     bool changes_network;  // whether a success is saved
     void (*run)(call&);

@@ -29,8 +29,10 @@ void value(call& c) {
     while (!c.in.at_end()) names.push_back(c.in.text("value name"));
     for (const auto& name : names) {
         const boost::any* v = c.net.value(name);
-        if (v) type_of(*v)->push(c.out, *v);
-        else push_nil(c.out);
+        if (v)
+            type_of(*v)->push(c.out, *v);
+        else
+            push_nil(c.out);
     }
 }
 

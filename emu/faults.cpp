@@ -18,8 +18,12 @@ struct kind_name {
     fault kind;
 };
 const kind_name kinds[] = {
-    {"ioctl", fault::ioctl},         {"status", fault::status},   {"status-bare", fault::status_bare},
-    {"status-code", fault::status_code}, {"truncate", fault::truncate}, {"corrupt", fault::corrupt},
+    {"ioctl", fault::ioctl},
+    {"status", fault::status},
+    {"status-bare", fault::status_bare},
+    {"status-code", fault::status_code},
+    {"truncate", fault::truncate},
+    {"corrupt", fault::corrupt},
     {"cursor", fault::cursor},
 };
 
@@ -36,8 +40,9 @@ fault_plan parse_fault(const std::string& spec) {
     for (const auto& k : kinds)
         if (name == k.name) plan.kind = k.kind, known = true;
     if (!known)
-        throw failure(err_bad_environment, "FBEMU_FAULT: unknown fault kind '" + name +
-                                               "' (ioctl, status, status-bare, status-code, truncate, corrupt, cursor)");
+        throw failure(err_bad_environment,
+                      "FBEMU_FAULT: unknown fault kind '" + name +
+                          "' (ioctl, status, status-bare, status-code, truncate, corrupt, cursor)");
     if (at != std::string::npos) {
         const std::string count = spec.substr(at + 1);
         char* end = nullptr;
@@ -67,9 +72,7 @@ fault next_fault() {
     return count == plan.at ? plan.kind : fault::none;
 }
 
-bool replaces_reply(fault f) {
-    return f == fault::status || f == fault::status_bare || f == fault::status_code;
-}
+bool replaces_reply(fault f) { return f == fault::status || f == fault::status_bare || f == fault::status_code; }
 
 void write_fault_reply(fault f, tarn::fb::fifo& out) {
     out.push<int>(injected_status);
@@ -98,8 +101,7 @@ void damage_reply(fault f, unsigned char* reply_header) {
         r.set(read_cursor, b - tarn::fb::reply_offset);
         r.set(write_cursor, r.word(end) + 64);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

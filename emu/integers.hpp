@@ -17,8 +17,7 @@ struct integer {
         if constexpr (std::is_signed_v<T>) {
             i.negative = v < 0;
             const auto s = static_cast<long long>(v);  // NOLINT(bugprone-signed-char-misuse): numbers
-            i.magnitude = i.negative ? 0ull - static_cast<unsigned long long>(s)
-                                     : static_cast<unsigned long long>(s);
+            i.magnitude = i.negative ? 0ull - static_cast<unsigned long long>(s) : static_cast<unsigned long long>(s);
         } else {
             i.magnitude = v;
         }

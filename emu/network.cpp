@@ -47,9 +47,7 @@ const block& network::block_named(const std::string& name) const {
     return it->second;
 }
 
-block& network::mutable_block(const std::string& name) {
-    return const_cast<block&>(block_named(name));
-}
+block& network::mutable_block(const std::string& name) { return const_cast<block&>(block_named(name)); }
 
 const factory& network::factory_of(const block& b) const { return factory_named(b.factory); }
 
@@ -89,7 +87,8 @@ void network::check_port(const std::string& endpoint, side s, const char* role) 
         throw failure(err_unknown_port, std::string(role) + " '" + endpoint + "' is not of the form block.port");
     const auto it = blocks.find(b);
     if (it == blocks.end())
-        throw failure(err_unknown_block, std::string(role) + " '" + endpoint + "': no function block named '" + b + "'");
+        throw failure(err_unknown_block,
+                      std::string(role) + " '" + endpoint + "': no function block named '" + b + "'");
     const factory& f = factory_of(it->second);
     const bool exists = s == side::output ? f.has_output(port) : f.has_input(port);
     if (!exists)
@@ -117,7 +116,9 @@ const boost::any* network::value(const std::string& name) const {
 unsigned int network::create(const std::string& factory_name, const std::string& name) {
     const factory& f = factory_named(factory_name);
     if (!valid_block_name(name))
-        throw failure(err_bad_name, "'" + name + "' cannot name a function block (empty, or holds a dot, blank or control character)");
+        throw failure(
+            err_bad_name,
+            "'" + name + "' cannot name a function block (empty, or holds a dot, blank or control character)");
     if (blocks.count(name)) throw failure(err_duplicate_name, "a function block named '" + name + "' exists already");
     if (next_ticket == 0) throw failure(err_unknown_ticket, "no tickets left");
     block b;
@@ -163,16 +164,14 @@ void network::disconnect(const std::string& source, const std::string& destinati
     connections.erase(it);
 }
 
-void network::write_properties(const std::string& name,
-                               const std::vector<std::pair<std::string, boost::any>>& values) {
+void network::write_properties(const std::string& name, const std::vector<std::pair<std::string, boost::any>>& values) {
     block& b = mutable_block(name);
     const factory& f = factory_of(b);
     std::vector<std::pair<std::string, boost::any>> accepted;
     for (const auto& [property, v] : values) {
         const std::string full_name = name + "." + property;
         const property_decl* decl = f.property(property);
-        if (!decl)
-            throw failure(err_unknown_property, full_name + ": no such property (factory '" + f.name + "')");
+        if (!decl) throw failure(err_unknown_property, full_name + ": no such property (factory '" + f.name + "')");
         accepted.emplace_back(property, accept_value(*decl, v, full_name));
     }
     for (auto& [property, v] : accepted) b.values[property] = std::move(v);

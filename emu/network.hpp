@@ -81,8 +81,7 @@ public:
     void connect(const std::string& source, const std::string& destination, bool check_occupied);
     void disconnect(const std::string& source, const std::string& destination);
     // All values are checked before any is stored.
-    void write_properties(const std::string& block,
-                          const std::vector<std::pair<std::string, boost::any>>& values);
+    void write_properties(const std::string& block, const std::vector<std::pair<std::string, boost::any>>& values);
     void activate(const std::string& block, bool active);
     void record(resource_call call);
 

@@ -225,8 +225,9 @@ network network_from_json(const json& j) {
         const json& texts = required(calls[i], "texts", place);
         if (!texts.is_array()) bad(place + ".texts", "an array expected");
         for (const auto& t : texts) call.texts.push_back(text(t, place + ".texts"));
-        call.number = at(place + ".number",
-                         [&] { return boost::any_cast<unsigned int>(type_named("uint32")->from_json(required(calls[i], "number", place))); });
+        call.number = at(place + ".number", [&] {
+            return boost::any_cast<unsigned int>(type_named("uint32")->from_json(required(calls[i], "number", place)));
+        });
         net.record(std::move(call));
     }
 

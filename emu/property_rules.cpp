@@ -25,14 +25,22 @@ bool store_integer(const integer& i, boost::any& out) {
 // The integer types a property can be declared with, by name.
 bool integer_property(const std::string& type, const integer& i, boost::any& out, bool& in_range) {
     in_range = true;
-    if (type == "uint8") in_range = store_integer<unsigned char>(i, out);
-    else if (type == "uint32") in_range = store_integer<unsigned int>(i, out);
-    else if (type == "uint64") in_range = store_integer<unsigned long long>(i, out);
-    else if (type == "int8") in_range = store_integer<signed char>(i, out);
-    else if (type == "int16") in_range = store_integer<short>(i, out);
-    else if (type == "int32") in_range = store_integer<int>(i, out);
-    else if (type == "int64") in_range = store_integer<long long>(i, out);
-    else return false;
+    if (type == "uint8")
+        in_range = store_integer<unsigned char>(i, out);
+    else if (type == "uint32")
+        in_range = store_integer<unsigned int>(i, out);
+    else if (type == "uint64")
+        in_range = store_integer<unsigned long long>(i, out);
+    else if (type == "int8")
+        in_range = store_integer<signed char>(i, out);
+    else if (type == "int16")
+        in_range = store_integer<short>(i, out);
+    else if (type == "int32")
+        in_range = store_integer<int>(i, out);
+    else if (type == "int64")
+        in_range = store_integer<long long>(i, out);
+    else
+        return false;
     return true;
 }
 
@@ -40,8 +48,8 @@ bool integer_property(const std::string& type, const integer& i, boost::any& out
 
 boost::any accept_value(const property_decl& decl, const boost::any& incoming, const std::string& full_name) {
     const auto refuse = [&] {
-        return failure(err_value_type, full_name + ": a " + decl.type + " property cannot take a " +
-                                           type_name_of(incoming) + " value");
+        return failure(err_value_type,
+                       full_name + ": a " + decl.type + " property cannot take a " + type_name_of(incoming) + " value");
     };
     const auto out_of_range = [&](const std::string& range) {
         return failure(err_value_range, full_name + ": value out of range (" + range + ")");

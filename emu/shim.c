@@ -32,7 +32,7 @@
 #define MAX_DEVICES 64
 
 /* The next definition of a symbol, looked up once per call site. */
-#define NEXT(type, name) \
+#define NEXT(type, name)     \
     static type next_##name; \
     if (!next_##name) *(void**)(&next_##name) = dlsym(RTLD_NEXT, #name)
 

@@ -74,8 +74,7 @@ device_files files_from_environment() {
     files.state = non_empty_env("FBEMU_STATE");
     if (files.state.empty()) {
         const std::string runtime = non_empty_env("XDG_RUNTIME_DIR");
-        const std::string dir =
-            runtime.empty() ? "/tmp/fbemu-" + std::to_string(::getuid()) : runtime + "/fbemu";
+        const std::string dir = runtime.empty() ? "/tmp/fbemu-" + std::to_string(::getuid()) : runtime + "/fbemu";
         if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
             throw failure(err_state_unwritable, "cannot create the state directory " + dir + ": " + reason(errno));
         files.state = dir + "/state.json";

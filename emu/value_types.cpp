@@ -31,16 +31,21 @@ void push_typed(fifo& f, const boost::any& v) {
 template <class T>
 json integer_to_json(const boost::any& v) {
     const T x = boost::any_cast<T>(v);
-    if constexpr (std::is_signed_v<T>) return json(static_cast<long long>(x));
-    else return json(static_cast<unsigned long long>(x));
+    if constexpr (std::is_signed_v<T>)
+        return json(static_cast<long long>(x));
+    else
+        return json(static_cast<unsigned long long>(x));
 }
 
 template <class T>
 boost::any integer_from_json(const json& j) {
     integer i;
-    if (j.is_number_unsigned()) i = integer::of(j.get<unsigned long long>());
-    else if (j.is_number_integer()) i = integer::of(j.get<long long>());
-    else bad("an integer expected");
+    if (j.is_number_unsigned())
+        i = integer::of(j.get<unsigned long long>());
+    else if (j.is_number_integer())
+        i = integer::of(j.get<long long>());
+    else
+        bad("an integer expected");
     if (!i.fits<T>()) bad("integer out of range");
     return i.as<T>();
 }
@@ -149,13 +154,21 @@ boost::any object_from_json(const json& j) { return object_from_json_at(j, 0); }
 
 // The macro arguments are type names, which cannot be parenthesised.
 // NOLINTBEGIN(bugprone-macro-parentheses)
-#define FBEMU_INTEGER(name, T, nestable) \
-    {name, tarn::fb::wire<T>::tag, &typeid(T), nestable, pop_typed<T>, push_typed<T>, integer_to_json<T>, integer_from_json<T>}
-#define FBEMU_FLOATING(name, T) \
-    {name, tarn::fb::wire<T>::tag, &typeid(T), true, pop_typed<T>, push_typed<T>, floating_to_json<T>, floating_from_json<T>}
-#define FBEMU_VECTOR(name, T) \
-    {name, tarn::fb::wire<std::vector<T>>::tag, &typeid(std::vector<T>), false, pop_typed<std::vector<T>>, \
-     push_typed<std::vector<T>>, vector_to_json<T>, vector_from_json<T>}
+#define FBEMU_INTEGER(name, T, nestable)                                                                     \
+    {                                                                                                        \
+        name, tarn::fb::wire<T>::tag, &typeid(T), nestable, pop_typed<T>, push_typed<T>, integer_to_json<T>, \
+            integer_from_json<T>                                                                             \
+    }
+#define FBEMU_FLOATING(name, T)                                                                           \
+    {                                                                                                     \
+        name, tarn::fb::wire<T>::tag, &typeid(T), true, pop_typed<T>, push_typed<T>, floating_to_json<T>, \
+            floating_from_json<T>                                                                         \
+    }
+#define FBEMU_VECTOR(name, T)                                                                                 \
+    {                                                                                                         \
+        name, tarn::fb::wire<std::vector<T>>::tag, &typeid(std::vector<T>), false, pop_typed<std::vector<T>>, \
+            push_typed<std::vector<T>>, vector_to_json<T>, vector_from_json<T>                                \
+    }
 // NOLINTEND(bugprone-macro-parentheses)
 
 const value_type types[] = {
@@ -187,12 +200,15 @@ const value_type types[] = {
 json tagged(const boost::any& v, int depth) {
     if (depth > max_depth) bad("values nested too deep");
     const value_type* t = type_of(v);
-    if (!t || !t->nestable) bad(std::string("a ") + (t ? t->name : "value of unknown type") +
-                                " cannot stand inside an array or object");
+    if (!t || !t->nestable)
+        bad(std::string("a ") + (t ? t->name : "value of unknown type") + " cannot stand inside an array or object");
     json value;
-    if (t->tag == tarn::fb::tag_array_begin) value = array_to_json_at(v, depth);
-    else if (t->tag == tarn::fb::tag_object_begin) value = object_to_json_at(v, depth);
-    else value = t->to_json(v);
+    if (t->tag == tarn::fb::tag_array_begin)
+        value = array_to_json_at(v, depth);
+    else if (t->tag == tarn::fb::tag_object_begin)
+        value = object_to_json_at(v, depth);
+    else
+        value = t->to_json(v);
     json out = json::object();
     out[t->name] = std::move(value);
     return out;
@@ -248,21 +264,32 @@ void push_nil(fifo& f) {
 }
 
 bool integer_value(const boost::any& v, integer& out) {
-    if (const auto* p = boost::any_cast<signed char>(&v)) out = integer::of(*p);
-    else if (const auto* p = boost::any_cast<short>(&v)) out = integer::of(*p);
-    else if (const auto* p = boost::any_cast<int>(&v)) out = integer::of(*p);
-    else if (const auto* p = boost::any_cast<long long>(&v)) out = integer::of(*p);
-    else if (const auto* p = boost::any_cast<unsigned char>(&v)) out = integer::of(*p);
-    else if (const auto* p = boost::any_cast<unsigned int>(&v)) out = integer::of(*p);
-    else if (const auto* p = boost::any_cast<unsigned long long>(&v)) out = integer::of(*p);
-    else return false;
+    if (const auto* p = boost::any_cast<signed char>(&v))
+        out = integer::of(*p);
+    else if (const auto* p = boost::any_cast<short>(&v))
+        out = integer::of(*p);
+    else if (const auto* p = boost::any_cast<int>(&v))
+        out = integer::of(*p);
+    else if (const auto* p = boost::any_cast<long long>(&v))
+        out = integer::of(*p);
+    else if (const auto* p = boost::any_cast<unsigned char>(&v))
+        out = integer::of(*p);
+    else if (const auto* p = boost::any_cast<unsigned int>(&v))
+        out = integer::of(*p);
+    else if (const auto* p = boost::any_cast<unsigned long long>(&v))
+        out = integer::of(*p);
+    else
+        return false;
     return true;
 }
 
 bool floating_value(const boost::any& v, double& out) {
-    if (const auto* p = boost::any_cast<float>(&v)) out = *p;
-    else if (const auto* p = boost::any_cast<double>(&v)) out = *p;
-    else return false;
+    if (const auto* p = boost::any_cast<float>(&v))
+        out = *p;
+    else if (const auto* p = boost::any_cast<double>(&v))
+        out = *p;
+    else
+        return false;
     return true;
 }
 

@@ -22,11 +22,11 @@ int main(int argc, char** argv) {
 
         // One command writes them all, or none if the device refuses one.
         device.write_func_props(block, {
-            std::make_pair(std::string("cutoff"), 2500.0f),
-            std::make_pair(std::string("q"), 0.9f),
-            std::make_pair(std::string("order"), static_cast<unsigned char>(4)),
-            std::make_pair(std::string("mode"), 2),
-        });
+                                           std::make_pair(std::string("cutoff"), 2500.0f),
+                                           std::make_pair(std::string("q"), 0.9f),
+                                           std::make_pair(std::string("order"), static_cast<unsigned char>(4)),
+                                           std::make_pair(std::string("mode"), 2),
+                                       });
 
         std::cout << "cutoff = " << device.value(block + ".cutoff") << "\n";
         std::cout << "mode = " << device.value_str(block + ".mode") << "\n";

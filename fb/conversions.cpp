@@ -55,11 +55,11 @@ constexpr scalar scalar_of() {
     return {Tag, payload_size(Tag), &number_of<T>, &text_of<T>};
 }
 constexpr scalar scalars[] = {
-    scalar_of<signed char, tag_int8>(),       scalar_of<short, tag_int16>(),
-    scalar_of<int, tag_int32>(),              scalar_of<long long, tag_int64>(),
-    scalar_of<unsigned char, tag_uint8>(),    scalar_of<unsigned short, tag_uint16>(),
-    scalar_of<unsigned int, tag_uint32>(),    scalar_of<unsigned long long, tag_uint64>(),
-    scalar_of<double, tag_double>(),          scalar_of<float, tag_float>(),
+    scalar_of<signed char, tag_int8>(),    scalar_of<short, tag_int16>(),
+    scalar_of<int, tag_int32>(),           scalar_of<long long, tag_int64>(),
+    scalar_of<unsigned char, tag_uint8>(), scalar_of<unsigned short, tag_uint16>(),
+    scalar_of<unsigned int, tag_uint32>(), scalar_of<unsigned long long, tag_uint64>(),
+    scalar_of<double, tag_double>(),       scalar_of<float, tag_float>(),
     scalar_of<bool, tag_bool>(),
 };
 const scalar* scalar_for(std::uint32_t tag) {

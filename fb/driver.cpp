@@ -52,9 +52,7 @@ driver::~driver() {
     delete fifo;
 }
 
-void driver::reset_request() {
-    detail::region(fifo->request_header).clear();
-}
+void driver::reset_request() { detail::region(fifo->request_header).clear(); }
 
 void driver::start_request(int code) {
     reset_request();

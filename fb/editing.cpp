@@ -36,9 +36,8 @@ void driver::activate(const std::string& block, bool active) {
     send(13, "activate", block, active ? 1 : 0);
 }
 
-void driver::write_resource_meth(const std::string& text1, const std::string& text2,
-                                 const std::string& text3, const std::string& text4,
-                                 unsigned int number) {
+void driver::write_resource_meth(const std::string& text1, const std::string& text2, const std::string& text3,
+                                 const std::string& text4, unsigned int number) {
     std::lock_guard<std::mutex> lock(mutex);
     if (text4.empty())
         send(15, "res_method", text1, text2, number, text3);

@@ -23,8 +23,8 @@ namespace {
 
 // Writes tag, length word `word`, then `n` bytes from `data` and, for strings,
 // a NUL. Fails with the type's name when it does not fit.
-void push_counted(unsigned char* header, std::uint32_t tag, const char* name, std::uint32_t word,
-                  const void* data, std::size_t n, bool nul) {
+void push_counted(unsigned char* header, std::uint32_t tag, const char* name, std::uint32_t word, const void* data,
+                  std::size_t n, bool nul) {
     region r(header);
     r.add(detail::push_count, 1);
     unsigned char* at;
@@ -44,8 +44,8 @@ void push_counted(unsigned char* header, std::uint32_t tag, const char* name, st
 // its bytes and their number (the word times `unit`). Fails, consuming what
 // the wire rules say, when anything is missing or the bytes would reach past
 // write_cursor.
-const unsigned char* pop_counted(unsigned char* header, std::uint32_t tag, const char* name,
-                                 std::uint32_t unit, std::uint32_t& word) {
+const unsigned char* pop_counted(unsigned char* header, std::uint32_t tag, const char* name, std::uint32_t unit,
+                                 std::uint32_t& word) {
     region r(header);
     r.add(detail::pop_count, 1);
     unsigned char* at;
@@ -96,8 +96,8 @@ template <>
 void fifo::push<std::string>(const std::string& value) {
     // The length word counts the terminating NUL: characters + 1.
     if (value.size() >= 0xffffffffu) fail("push", names::string);
-    push_counted(request_header, tag_string, names::string, static_cast<std::uint32_t>(value.size() + 1),
-                 value.data(), value.size(), true);
+    push_counted(request_header, tag_string, names::string, static_cast<std::uint32_t>(value.size() + 1), value.data(),
+                 value.size(), true);
 }
 
 template <>

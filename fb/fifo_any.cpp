@@ -27,12 +27,11 @@ struct container {
     const char* begin_expected;
     const char* end_expected;
 };
-constexpr container array_kind{tag_array_begin, tag_array_end, "std::vector<boost::any> ",
-                               " array begin expected", " array end expected"};
-constexpr container object_kind{
-    tag_object_begin, tag_object_end,
-    "std::unordered_map<std::__cxx11::basic_string<char>, boost::any> ",
-    " object begin expected", " object end expected"};
+constexpr container array_kind{tag_array_begin, tag_array_end, "std::vector<boost::any> ", " array begin expected",
+                               " array end expected"};
+constexpr container object_kind{tag_object_begin, tag_object_end,
+                                "std::unordered_map<std::__cxx11::basic_string<char>, boost::any> ",
+                                " object begin expected", " object end expected"};
 
 const container* container_opened_by(std::uint32_t tag) {
     if (tag == tag_array_begin) return &array_kind;
@@ -85,9 +84,9 @@ public:
     explicit tree_writer(fifo& f) : f_(f) {}
 
     // push_any: the held type is matched exactly, in this order.
-    using writable = type_list<fifo::object, fifo::array, float, double, unsigned char, unsigned int,
-                               unsigned long long, signed char, short, int, long long, std::string,
-                               const char*, char*, bool>;
+    using writable =
+        type_list<fifo::object, fifo::array, float, double, unsigned char, unsigned int, unsigned long long,
+                  signed char, short, int, long long, std::string, const char*, char*, bool>;
 
     void any(const boost::any& value) {
         // Comparing type_info objects that differ compares their names'
@@ -201,9 +200,8 @@ scalar_reader reader_for(std::uint32_t tag, type_list<T...>) {
     (void)(... || (tag == wire<T>::tag && (r = &read_boxed<T>)));
     return r;
 }
-using readable_scalars =
-    type_list<signed char, short, int, long long, unsigned char, unsigned int, unsigned long long,
-              std::string, double, float, std::vector<float>, std::vector<double>, nil, bool>;
+using readable_scalars = type_list<signed char, short, int, long long, unsigned char, unsigned int, unsigned long long,
+                                   std::string, double, float, std::vector<float>, std::vector<double>, nil, bool>;
 
 // Destroys a tree one level at a time: every array and object is emptied
 // into a work list before it goes, so no destructor recurses through the

@@ -86,8 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             // A clean refusal; the next read goes on from where this one stopped.
         }
         const std::uint32_t after = r.word(detail::read_cursor);
-        require(r.word(detail::begin) == begin && r.word(detail::end) == end &&
-                    r.word(detail::write_cursor) == write,
+        require(r.word(detail::begin) == begin && r.word(detail::end) == end && r.word(detail::write_cursor) == write,
                 "a read changed begin, end or the write cursor");
         require(after == before || (before < after && after <= write), "the read cursor moved back or past the data");
     }

@@ -17,9 +17,7 @@ std::ostream& out = std::cout;
 constexpr const char* bar = " |";
 constexpr const char* row_opener = "| ";
 
-void rule(int width) {
-    out << std::setfill('-') << std::setw(width) << "" << std::endl << std::setfill(' ');
-}
+void rule(int width) { out << std::setfill('-') << std::setw(width) << "" << std::endl << std::setfill(' '); }
 
 void title(const char* text, const std::string& name) {
     out << text << color_green << name << color_reset << "\n" << std::endl;
@@ -28,8 +26,8 @@ void title(const char* text, const std::string& name) {
 void name_table(const std::set<std::string>& names, bool rule_after_each_row) {
     int row = 1;
     for (const auto& name : names) {
-        out << row_opener << std::setw(8) << row++ << bar << color_green << std::setw(24) << name
-            << color_reset << bar << std::endl;
+        out << row_opener << std::setw(8) << row++ << bar << color_green << std::setw(24) << name << color_reset << bar
+            << std::endl;
         if (rule_after_each_row) rule(37);
     }
 }
@@ -75,8 +73,8 @@ void list_ports(const port_listing& kind, const std::string& block) {
     title(kind.title, block);
     const int count = reply.pop<int>();
     out << kind.count_label << count << std::endl;
-    out << std::setw(10) << "No." << bar << std::setw(25) << "port" << bar << std::setw(32) << "connected with"
-        << bar << std::endl;
+    out << std::setw(10) << "No." << bar << std::setw(25) << "port" << bar << std::setw(32) << "connected with" << bar
+        << std::endl;
     rule(68);
     for (int row = 1; row <= count; ++row) {
         const tarn::fb::port_entry port = tarn::fb::pop_port_entry(reply);
@@ -90,10 +88,10 @@ void list_ports(const port_listing& kind, const std::string& block) {
     }
 }
 
-const port_listing outputs{"list outports for functionblock: ", "list outs: count = ",
-                           &tarn::fb::driver::list_func_outputs};
-const port_listing inputs{"list inports for functionblock: ", "list ins: count = ",
-                          &tarn::fb::driver::list_func_inputs};
+const port_listing outputs{
+    "list outports for functionblock: ", "list outs: count = ", &tarn::fb::driver::list_func_outputs};
+const port_listing inputs{
+    "list inports for functionblock: ", "list ins: count = ", &tarn::fb::driver::list_func_inputs};
 
 }  // namespace
 

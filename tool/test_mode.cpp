@@ -61,10 +61,8 @@ struct listing_choice {
     int argc;
 };
 constexpr listing_choice listing_choices[] = {
-    {"Factories:", false, "fac", 3},
-    {"please insert factory name:", true, "fb", 4},
-    {block_prompt, true, "prop", 4},
-    {block_prompt, true, "out", 4},
+    {"Factories:", false, "fac", 3}, {"please insert factory name:", true, "fb", 4},
+    {block_prompt, true, "prop", 4}, {block_prompt, true, "out", 4},
     {block_prompt, true, "in", 4},
 };
 

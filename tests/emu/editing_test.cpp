@@ -30,7 +30,8 @@ TEST_F(emu_editing, tickets_are_new_and_never_reused) {
 
 TEST_F(emu_editing, create_checks_factory_and_name) {
     tarn::fb::driver d;
-    expect_device_error([&] { d.create("gain", "volume"); }, 12, "create: a function block named 'volume' exists already");
+    expect_device_error([&] { d.create("gain", "volume"); }, 12,
+                        "create: a function block named 'volume' exists already");
     expect_device_error([&] { d.create("theremin", "t1"); }, 10, "create: no factory named 'theremin'");
     for (const char* bad : {"", "a.b", "two words", "tab\there"})
         expect_device_error([&] { d.create("gain", bad); }, 20, "cannot name a function block");
@@ -53,7 +54,8 @@ TEST_F(emu_editing, connect_rules) {
     tarn::fb::driver d;
     expect_device_error([&] { d.connect("osc2.out", "mix.in1"); }, 15,
                         "connect: input mix.in1 is already connected with osc1.out");
-    expect_device_error([&] { d.connect("mix.in1", "volume.in"); }, 14, "source 'mix.in1': block 'mix' has no output port 'in1'");
+    expect_device_error([&] { d.connect("mix.in1", "volume.in"); }, 14,
+                        "source 'mix.in1': block 'mix' has no output port 'in1'");
     expect_device_error([&] { d.connect("osc1.out", "osc2.out"); }, 14, "has no input port 'out'");
     expect_device_error([&] { d.connect("osc1.out", "ghost.in"); }, 11, "no function block named 'ghost'");
     expect_device_error([&] { d.connect("osc1", "mix.in4"); }, 14, "not of the form block.port");

@@ -118,7 +118,7 @@ TEST_F(emu_executor, an_inconsistent_request_header_is_refused) {
         detail::header_word word;
         std::uint32_t value;
     } damage[] = {
-        {detail::begin, b + 4}, {detail::end, e + 4}, {detail::write_cursor, e + 1},
+        {detail::begin, b + 4},        {detail::end, e + 4},         {detail::write_cursor, e + 1},
         {detail::read_cursor, b + 12}, {detail::read_cursor, b - 4},
     };
     for (const auto& d : damage) {
@@ -133,8 +133,8 @@ TEST_F(emu_executor, an_inconsistent_request_header_is_refused) {
 TEST_F(emu_executor, the_reply_is_placed_whatever_the_reply_header_held) {
     set_request(int_value(16));
     auto reply = w.reply();
-    for (auto h : {detail::pop_count, detail::push_count, detail::begin, detail::end, detail::read_cursor,
-                   detail::write_cursor})
+    for (auto h :
+         {detail::pop_count, detail::push_count, detail::begin, detail::end, detail::read_cursor, detail::write_cursor})
         reply.set(h, 0xfffffff0u);
     ASSERT_EQ(fbemu::execute(w.base, 1), 0);
     EXPECT_EQ(reply.word(detail::begin), detail::address_of(w.base + tarn::fb::reply_offset + 24));

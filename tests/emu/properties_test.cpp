@@ -40,9 +40,9 @@ TEST_F(emu_properties, single_write_checks_type_and_range) {
     tarn::fb::driver d;
     write_one(d, "osc1", "frequency", 880.5f);
     EXPECT_DOUBLE_EQ(d.value("osc1.frequency"), 880.5);
-    write_one(d, "mix", "channels", 2);         // int into uint32
-    write_one(d, "volume", "mute", 1u);         // unsigned int into uint8
-    write_one(d, "lowpass", "mode", 3);         // the last of four choices
+    write_one(d, "mix", "channels", 2);  // int into uint32
+    write_one(d, "volume", "mute", 1u);  // unsigned int into uint8
+    write_one(d, "lowpass", "mode", 3);  // the last of four choices
     EXPECT_DOUBLE_EQ(d.value("mix.channels"), 2.0);
     EXPECT_DOUBLE_EQ(d.value("volume.mute"), 1.0);
     EXPECT_DOUBLE_EQ(d.value("lowpass.mode"), 3.0);
@@ -52,7 +52,8 @@ TEST_F(emu_properties, single_write_checks_type_and_range) {
     };
     refused([&] { write_one(d, "osc1", "frequency", 1); }, 18,
             "write_func_prop: osc1.frequency: a float property cannot take a int32 value");
-    refused([&] { write_one(d, "mix", "channels", 2.0f); }, 18, "mix.channels: a uint32 property cannot take a float value");
+    refused([&] { write_one(d, "mix", "channels", 2.0f); }, 18,
+            "mix.channels: a uint32 property cannot take a float value");
     refused([&] { write_one(d, "mix", "channels", -1); }, 19, "mix.channels: value out of range (uint32)");
     refused([&] { write_one(d, "volume", "mute", 256u); }, 19, "volume.mute: value out of range (uint8)");
     refused([&] { write_one(d, "lowpass", "mode", 4); }, 19, "lowpass.mode: value out of range (choice 0 to 3)");
@@ -75,20 +76,23 @@ TEST_F(emu_properties, bulk_write_is_all_or_nothing) {
     EXPECT_DOUBLE_EQ(d.value("lowpass.mode"), 0.0);
 
     // Numbers by value: a double into a float, long long and unsigned char into integers.
-    d.write_func_props("lowpass", {prop("cutoff", 500.25), prop("mode", 2LL), prop("order", static_cast<unsigned char>(4))});
+    d.write_func_props("lowpass",
+                       {prop("cutoff", 500.25), prop("mode", 2LL), prop("order", static_cast<unsigned char>(4))});
     EXPECT_DOUBLE_EQ(d.value("lowpass.cutoff"), 500.25);
     EXPECT_DOUBLE_EQ(d.value("lowpass.mode"), 2.0);
     EXPECT_DOUBLE_EQ(d.value("lowpass.order"), 4.0);
     d.write_func_props("lowpass", {});  // nothing to write is no error
     expect_device_error([&] { d.write_func_props("lowpass", {prop("q", std::string("high"))}); }, 18,
                         "lowpass.q: a float property cannot take a string value");
-    expect_device_error([&] { d.write_func_props("lowpass", {prop("q", 1e300)}); }, 19, "lowpass.q: value out of range");
+    expect_device_error([&] { d.write_func_props("lowpass", {prop("q", 1e300)}); }, 19,
+                        "lowpass.q: value out of range");
 }
 
 TEST_F(emu_properties, value_reads_stored_values_and_nil_for_unknown_names) {
     tarn::fb::driver d;
     std::vector<double> values;
-    d.value({"osc2.frequency", "osc2.waveform", "osc2.nothing", "speaker.sample_rate", "nothing", "volume.mute"}, values);
+    d.value({"osc2.frequency", "osc2.waveform", "osc2.nothing", "speaker.sample_rate", "nothing", "volume.mute"},
+            values);
     EXPECT_EQ(values, (std::vector<double>{220.0, 1.0, 3e20, 48000.0, 3e20, 0.0}));
     EXPECT_EQ(d.value_str("speaker.sample_rate"), "48000");
     EXPECT_EQ(d.value_str("ghost.level"), "nil");

@@ -78,11 +78,9 @@ TEST_F(DriverSession, EditingOperationsSendTheirCodeAndTypedArguments) {
         {"disconnect", [&] { session.disconnect(a, b); }, request_of(7, a, b)},
         {"activate", [&] { session.activate("blk", true); }, request_of(13, std::string("blk"), 1)},
         {"deactivate", [&] { session.activate("blk", false); }, request_of(13, std::string("blk"), 0)},
-        {"res_method, four texts",
-         [&] { session.write_resource_meth("t1", "t2", "t3", "", 9); },
+        {"res_method, four texts", [&] { session.write_resource_meth("t1", "t2", "t3", "", 9); },
          request_of(15, std::string("t1"), std::string("t2"), 9u, std::string("t3"))},
-        {"res_method, five texts",
-         [&] { session.write_resource_meth("t1", "t2", "t3", "t4", 9); },
+        {"res_method, five texts", [&] { session.write_resource_meth("t1", "t2", "t3", "t4", 9); },
          request_of(15, std::string("t1"), std::string("t2"), 9u, std::string("t3"), std::string("t4"))},
     };
     for (const auto& o : ops) {
@@ -108,8 +106,7 @@ TEST_F(DriverSession, FailureStatusesBecomeDeviceErrors) {
         {"code and message", stream().i32(3).i32(42).str("busy"), 42, "connect: busy"},
         {"status alone", stream().i32(3), 0, "connect: error code and/or message not found"},
         {"code without message", stream().i32(3).i32(42), 0, "connect: error code and/or message not found"},
-        {"message of another type", stream().i32(-1).i32(42).i32(5), 0,
-         "connect: error code and/or message not found"},
+        {"message of another type", stream().i32(-1).i32(42).i32(5), 0, "connect: error code and/or message not found"},
     };
     for (const auto& r : replies) {
         fake_device::answer(r.bytes.bytes);

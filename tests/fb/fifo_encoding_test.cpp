@@ -70,21 +70,23 @@ TEST_F(FifoTest, EachTypeHasItsExactEncoding) {
     f.push(std::vector<double>{});
 
     const bytes expected = cat({
-        word(100), {0xfe},
-        word(101), {0xd4, 0xfe},
-        word(102), {0xfb, 0xff, 0xff, 0xff},
-        word(103), {0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01},  // low word first
-        word(104), {200},
-        word(106), {0xef, 0xbe, 0xad, 0xde},
-        word(107), {0x01, 0, 0, 0, 0xfe, 0xff, 0xff, 0xff},
-        word(109), {0, 0, 0, 0, 0, 0, 0xf8, 0x3f},
-        word(110), {0, 0, 0, 0xc0},
-        word(114), word(1),
-        word(114), word(0),
-        word(108), word(3), {'a', 'b', 0},  // length counts the NUL, no padding
-        word(108), word(1), {0},
-        word(111), word(1), {0, 0, 0x80, 0x3f},
-        word(112), word(0),
+        word(100),     {0xfe},
+        word(101),     {0xd4, 0xfe},
+        word(102),     {0xfb, 0xff, 0xff, 0xff},
+        word(103),     {0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01},  // low word first
+        word(104),     {200},
+        word(106),     {0xef, 0xbe, 0xad, 0xde},
+        word(107),     {0x01, 0, 0, 0, 0xfe, 0xff, 0xff, 0xff},
+        word(109),     {0, 0, 0, 0, 0, 0, 0xf8, 0x3f},
+        word(110),     {0, 0, 0, 0xc0},
+        word(114),     word(1),
+        word(114),     word(0),
+        word(108),     word(3),
+        {'a', 'b', 0},  // length counts the NUL, no padding
+        word(108),     word(1),
+        {0},           word(111),
+        word(1),       {0, 0, 0x80, 0x3f},
+        word(112),     word(0),
     });
     EXPECT_EQ(w.request_bytes(), expected);
     EXPECT_EQ(w.request().word(push_count), 15u);
@@ -263,8 +265,7 @@ TEST_F(FifoTest, CursorsOutsideTheRegionAreNeverFollowed) {
         r.set(read_cursor, c.words[2]);
         r.set(write_cursor, c.words[3]);
         EXPECT_EQ(error_of([&] { f.pop<int>(); }), "pop<int> failed") << c.what;
-        EXPECT_EQ(error_of([&] { f.pop<std::string>(); }), "pop<std::__cxx11::basic_string<char> > failed")
-            << c.what;
+        EXPECT_EQ(error_of([&] { f.pop<std::string>(); }), "pop<std::__cxx11::basic_string<char> > failed") << c.what;
         EXPECT_EQ(r.word(read_cursor), c.words[2]) << c.what;  // nothing consumed
         r.set(begin, b);
         r.set(end, e);

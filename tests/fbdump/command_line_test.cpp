@@ -49,10 +49,10 @@ TEST(fbdump_text, printable_utf8_keeps_characters_and_replaces_the_rest) {
         {"plain name", "plain name"},
         {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5"},
         {std::string("a\nb\tc\x7f") + '\0', "a" + r + "b" + r + "c" + r + r},
-        {"\xC0\x80", r + r},              // overlong
-        {"\xED\xA0\x80", r + r + r},      // surrogate
+        {"\xC0\x80", r + r},                  // overlong
+        {"\xED\xA0\x80", r + r + r},          // surrogate
         {"\xF4\x90\x80\x80", r + r + r + r},  // above U+10FFFF
-        {"\xE2\x82", r + r},              // cut short
+        {"\xE2\x82", r + r},                  // cut short
         {"\x80x\xF5", r + "x" + r},
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(fbdump::printable_utf8(in), out) << in;

@@ -21,9 +21,18 @@ TEST(fbdump_values, entries_are_read_in_step_whatever_their_tag) {
     testing_support::window w;
     // A uint16 (no typed pop), then an enum, then a declared float sent as an int.
     w.set_reply(stream()
-                    .str("width").str("uint16").scalar<std::uint16_t>(tag_uint16, 65535)
-                    .str("mode").str("enum").i32(2).str("a").str("b").i32(1)
-                    .str("gain").str("float").i32(3)
+                    .str("width")
+                    .str("uint16")
+                    .scalar<std::uint16_t>(tag_uint16, 65535)
+                    .str("mode")
+                    .str("enum")
+                    .i32(2)
+                    .str("a")
+                    .str("b")
+                    .i32(1)
+                    .str("gain")
+                    .str("float")
+                    .i32(3)
                     .bytes);
     const property_data width = pop_property_data(w.fifo);
     EXPECT_EQ(boost::any_cast<unsigned int>(width.value), 65535u);

@@ -28,7 +28,6 @@ protected:
         tarn::fb::driver d;
         return json::parse(fbdump::to_json(fbdump::walk(d, only), compact));
     }
-
 };
 
 TEST_F(fbdump_walk, the_document_is_the_emulated_network) {

@@ -7,8 +7,8 @@
 namespace fake_device {
 
 struct request {
-    unsigned long code;               // the ioctl request number
-    std::vector<unsigned char> bytes; // the request region's content
+    unsigned long code;                // the ioctl request number
+    std::vector<unsigned char> bytes;  // the request region's content
 };
 
 // Every following ioctl records its request, places `reply` in the reply

@@ -28,7 +28,9 @@ struct stream {
         return *this;
     }
     template <class T>
-    stream& scalar(std::uint32_t t, T v) { return tag(t).payload(v); }
+    stream& scalar(std::uint32_t t, T v) {
+        return tag(t).payload(v);
+    }
     stream& i32(std::int32_t v) { return scalar(tarn::fb::tag_int32, v); }
     stream& str(const std::string& s) {
         put_string(bytes, s);

@@ -73,8 +73,8 @@ TEST_F(Conversions, EveryTagAsNumberAndAsText) {
 
 TEST_F(Conversions, IncompleteScalarPayloadsReadAsZeroAfterTheTag) {
     const std::pair<std::uint32_t, std::string> zero_texts[] = {
-        {tag_int8, "0"},   {tag_int16, "0"},  {tag_int32, "0"},        {tag_int64, "0"},
-        {tag_uint8, "0"},  {tag_uint16, "0"}, {tag_uint32, "0"},       {tag_uint64, "0"},
+        {tag_int8, "0"},          {tag_int16, "0"},        {tag_int32, "0"},    {tag_int64, "0"},
+        {tag_uint8, "0"},         {tag_uint16, "0"},       {tag_uint32, "0"},   {tag_uint64, "0"},
         {tag_double, "0.000000"}, {tag_float, "0.000000"}, {tag_bool, "false"},
     };
     for (const auto& z : zero_texts) {
@@ -95,14 +95,11 @@ TEST_F(Conversions, FailuresAndWhatTheyConsume) {
         {stream().raw({102, 0, 0}), "error pop_as_double: could no retrieve type @0 #0",
          "error pop_as_string: could no retrieve type @0 #0"},
         {stream().tag(tag_array_begin).tag(tag_array_end),
-         "error pop_as_double: unsupported function block fifo type @0 #0",
-         "error pop_as_string: unknown type @0 #0"},
+         "error pop_as_double: unsupported function block fifo type @0 #0", "error pop_as_string: unknown type @0 #0"},
         {stream().tag(119), "error pop_as_double: unsupported function block fifo type @0 #0",
          "error pop_as_string: unknown type @0 #0"},
-        {stream().nil().i32(1), "error pop_as_double: no value available in function block fifo @5 #1",
-         "nil @5 #1"},
-        {stream().tag(tag_nil), "error pop_as_double: no value available in function block fifo @4 #1",
-         "nil @4 #1"},
+        {stream().nil().i32(1), "error pop_as_double: no value available in function block fifo @5 #1", "nil @5 #1"},
+        {stream().tag(tag_nil), "error pop_as_double: no value available in function block fifo @4 #1", "nil @4 #1"},
         // A string is left unread for pop<std::string>.
         {stream().str("abc"), "error pop_as_double: no number @0 #0", "abc @12 #1"},
         {stream().str(std::string("a\0b", 3)), "error pop_as_double: no number @0 #0",

@@ -43,8 +43,9 @@ bool holds(const boost::any& v, const T& expected) {
 
 // `levels` arrays nested around `innermost`; the levels `objects_at` picks
 // are objects holding the level below under the key "k".
-boost::any nested(std::size_t levels, boost::any innermost,
-                  const std::function<bool(std::size_t)>& objects_at = [](std::size_t) { return false; }) {
+boost::any nested(
+    std::size_t levels, boost::any innermost,
+    const std::function<bool(std::size_t)>& objects_at = [](std::size_t) { return false; }) {
     for (std::size_t level = levels; level >= 1; --level)
         innermost = objects_at(level) ? boost::any(fifo::object{{"k", std::move(innermost)}})
                                       : boost::any(fifo::array{std::move(innermost)});
@@ -112,10 +113,18 @@ protected:
 TEST_F(DynamicValues, EveryWritableTypeRoundTripsNested) {
     char mutable_text[] = "mutable";
     f.push(fifo::object{
-        {"i8", static_cast<signed char>(-3)}, {"i16", static_cast<short>(-300)}, {"i32", -5},
-        {"i64", -0x123456789LL}, {"u8", static_cast<unsigned char>(200)}, {"u32", 0xdeadbeefu},
-        {"u64", 0xfffffffe00000001ULL}, {"f", 0.25f}, {"d", -1.5}, {"b", true},
-        {"s", std::string("text")}, {"c", static_cast<const char*>("literal")},
+        {"i8", static_cast<signed char>(-3)},
+        {"i16", static_cast<short>(-300)},
+        {"i32", -5},
+        {"i64", -0x123456789LL},
+        {"u8", static_cast<unsigned char>(200)},
+        {"u32", 0xdeadbeefu},
+        {"u64", 0xfffffffe00000001ULL},
+        {"f", 0.25f},
+        {"d", -1.5},
+        {"b", true},
+        {"s", std::string("text")},
+        {"c", static_cast<const char*>("literal")},
         {"m", static_cast<char*>(mutable_text)},
         {"a", fifo::array{1, fifo::array{fifo::object{{"x", false}}}, fifo::object{}}},
     });
@@ -151,15 +160,17 @@ TEST_F(DynamicValues, EveryWritableTypeRoundTripsNested) {
 TEST_F(DynamicValues, MarkersAreBareTagsAndReadingYieldsUnwritableTypesToo) {
     f.push_any(fifo::array{});
     f.push(fifo::object{{"k", 7}});
-    EXPECT_EQ(w.request_bytes(),
-              stream().tag(115).tag(116).tag(117).str("k").i32(7).tag(118).bytes);
+    EXPECT_EQ(w.request_bytes(), stream().tag(115).tag(116).tag(117).str("k").i32(7).tag(118).bytes);
     EXPECT_EQ(pushes(), 2u);
 
     w.set_reply(stream()
                     .tag(115)
                     .nil()
-                    .tag(tag_float_vector).tag(1).payload(2.5f)
-                    .tag(tag_double_vector).tag(0)
+                    .tag(tag_float_vector)
+                    .tag(1)
+                    .payload(2.5f)
+                    .tag(tag_double_vector)
+                    .tag(0)
                     .tag(116)
                     .bytes);
     const auto got = f.pop<fifo::array>();

@@ -43,13 +43,17 @@ TEST_F(ValueTransfer, WriteFuncPropsSendsEachNameThenItsValue) {
     fake_device::answer(ok().bytes);
     const fifo::object settings{{"gain", 2}, {"mode", std::string("fast")}};
     session.write_func_props("block", {
-        std::make_pair(std::string("i"), -1), std::make_pair(std::string("u"), 7u),
-        std::make_pair(std::string("ll"), -(1LL << 40)), std::make_pair(std::string("ull"), 1ULL << 63),
-        std::make_pair(std::string("u8"), static_cast<unsigned char>(255)),
-        std::make_pair(std::string("f"), 0.5f), std::make_pair(std::string("d"), 2.25),
-        std::make_pair(std::string("s"), std::string("text")), std::make_pair(std::string("o"), settings),
-        std::make_pair(std::string("v"), std::vector<float>{1, 2}),
-    });
+                                          std::make_pair(std::string("i"), -1),
+                                          std::make_pair(std::string("u"), 7u),
+                                          std::make_pair(std::string("ll"), -(1LL << 40)),
+                                          std::make_pair(std::string("ull"), 1ULL << 63),
+                                          std::make_pair(std::string("u8"), static_cast<unsigned char>(255)),
+                                          std::make_pair(std::string("f"), 0.5f),
+                                          std::make_pair(std::string("d"), 2.25),
+                                          std::make_pair(std::string("s"), std::string("text")),
+                                          std::make_pair(std::string("o"), settings),
+                                          std::make_pair(std::string("v"), std::vector<float>{1, 2}),
+                                      });
     testing_support::window expected;  // the same values pushed one by one
     fifo& e = expected.fifo;
     e.push(8), e.push(std::string("block"));

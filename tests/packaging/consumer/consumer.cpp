@@ -21,8 +21,7 @@ int main() {
     }
 
     try {
-        for (const auto& name : tarn::fb::driver::instance().list_factories())
-            std::cout << "factory " << name << '\n';
+        for (const auto& name : tarn::fb::driver::instance().list_factories()) std::cout << "factory " << name << '\n';
     } catch (const tarn::fb::driver::error& e) {
         std::cout << "device: error " << e.code << ": " << e.what() << '\n';
         return 2;

@@ -23,13 +23,12 @@ constexpr std::uint32_t window_size = 0x100000;
 constexpr std::uint32_t reply_offset = 0x80000;
 
 // One element of a bulk property write: a property name and its value.
-using property = boost::variant<
-    std::pair<std::string, int>, std::pair<std::string, unsigned int>,
-    std::pair<std::string, long long>, std::pair<std::string, unsigned long long>,
-    std::pair<std::string, unsigned char>, std::pair<std::string, float>,
-    std::pair<std::string, double>, std::pair<std::string, std::string>,
-    std::pair<std::string, std::unordered_map<std::string, boost::any>>,
-    std::pair<std::string, std::vector<float>>>;
+using property =
+    boost::variant<std::pair<std::string, int>, std::pair<std::string, unsigned int>, std::pair<std::string, long long>,
+                   std::pair<std::string, unsigned long long>, std::pair<std::string, unsigned char>,
+                   std::pair<std::string, float>, std::pair<std::string, double>, std::pair<std::string, std::string>,
+                   std::pair<std::string, std::unordered_map<std::string, boost::any>>,
+                   std::pair<std::string, std::vector<float>>>;
 
 class driver {
 public:
@@ -81,9 +80,8 @@ public:
     void connect_unchecked(const std::string& source, const std::string& destination);
     void disconnect(const std::string& source, const std::string& destination);
     void activate(const std::string& block, bool active);
-    void write_resource_meth(const std::string& text1, const std::string& text2,
-                             const std::string& text3, const std::string& text4,
-                             unsigned int number);
+    void write_resource_meth(const std::string& text1, const std::string& text2, const std::string& text3,
+                             const std::string& text4, unsigned int number);
 
     // Property and value transfer.
     void write_func_props(const std::string& block, const std::list<property>& props);

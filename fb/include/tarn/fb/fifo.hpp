@@ -27,8 +27,7 @@ public:
     using object = std::unordered_map<std::string, boost::any>;
 
     fifo(void* request, void* reply)
-        : request_header(static_cast<unsigned char*>(request)),
-          reply_header(static_cast<unsigned char*>(reply)) {}
+        : request_header(static_cast<unsigned char*>(request)), reply_header(static_cast<unsigned char*>(reply)) {}
 
     // Fixed-size values; strings, numeric vectors, arrays and objects are
     // specialised below.
@@ -90,17 +89,27 @@ inline T fifo::pop() {
     return value;
 }
 
-template <> void fifo::push<std::string>(const std::string& value);
-template <> void fifo::push<std::vector<float>>(const std::vector<float>& value);
-template <> void fifo::push<std::vector<double>>(const std::vector<double>& value);
-template <> void fifo::push<fifo::array>(const array& value);
-template <> void fifo::push<fifo::object>(const object& value);
+template <>
+void fifo::push<std::string>(const std::string& value);
+template <>
+void fifo::push<std::vector<float>>(const std::vector<float>& value);
+template <>
+void fifo::push<std::vector<double>>(const std::vector<double>& value);
+template <>
+void fifo::push<fifo::array>(const array& value);
+template <>
+void fifo::push<fifo::object>(const object& value);
 
-template <> std::string fifo::pop<std::string>();
-template <> std::vector<float> fifo::pop<std::vector<float>>();
-template <> std::vector<double> fifo::pop<std::vector<double>>();
-template <> fifo::array fifo::pop<fifo::array>();
-template <> fifo::object fifo::pop<fifo::object>();
+template <>
+std::string fifo::pop<std::string>();
+template <>
+std::vector<float> fifo::pop<std::vector<float>>();
+template <>
+std::vector<double> fifo::pop<std::vector<double>>();
+template <>
+fifo::array fifo::pop<fifo::array>();
+template <>
+fifo::object fifo::pop<fifo::object>();
 
 }  // namespace fb
 }  // namespace tarn

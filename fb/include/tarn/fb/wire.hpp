@@ -40,10 +40,18 @@ enum tag : std::uint32_t {
 // vectors, markers and unknown tags.
 constexpr std::uint32_t payload_size(std::uint32_t t) {
     switch (t) {
-    case tag_int8: case tag_uint8: case tag_nil: return 1;
-    case tag_int16: case tag_uint16: return 2;
-    case tag_int32: case tag_uint32: case tag_float: case tag_bool: return 4;
-    case tag_int64: case tag_uint64: case tag_double: return 8;
+    case tag_int8:
+    case tag_uint8:
+    case tag_nil: return 1;
+    case tag_int16:
+    case tag_uint16: return 2;
+    case tag_int32:
+    case tag_uint32:
+    case tag_float:
+    case tag_bool: return 4;
+    case tag_int64:
+    case tag_uint64:
+    case tag_double: return 8;
     default: return 0;
     }
 }
@@ -85,19 +93,28 @@ inline constexpr const char* float_vector = "std::vector<float> ";
 inline constexpr const char* double_vector = "std::vector<double> ";
 }  // namespace names
 
-template <> struct wire<signed char> : scalar_wire<signed char, tag_int8, names::int8> {};
-template <> struct wire<short> : scalar_wire<short, tag_int16, names::int16> {};
-template <> struct wire<int> : scalar_wire<int, tag_int32, names::int32> {};
-template <> struct wire<long long> : scalar_wire<long long, tag_int64, names::int64> {};
-template <> struct wire<unsigned char> : scalar_wire<unsigned char, tag_uint8, names::uint8> {};
-template <> struct wire<unsigned int> : scalar_wire<unsigned int, tag_uint32, names::uint32> {};
-template <> struct wire<unsigned long long>
-    : scalar_wire<unsigned long long, tag_uint64, names::uint64> {};
-template <> struct wire<float> : scalar_wire<float, tag_float, names::float32> {};
-template <> struct wire<double> : scalar_wire<double, tag_double, names::float64> {};
+template <>
+struct wire<signed char> : scalar_wire<signed char, tag_int8, names::int8> {};
+template <>
+struct wire<short> : scalar_wire<short, tag_int16, names::int16> {};
+template <>
+struct wire<int> : scalar_wire<int, tag_int32, names::int32> {};
+template <>
+struct wire<long long> : scalar_wire<long long, tag_int64, names::int64> {};
+template <>
+struct wire<unsigned char> : scalar_wire<unsigned char, tag_uint8, names::uint8> {};
+template <>
+struct wire<unsigned int> : scalar_wire<unsigned int, tag_uint32, names::uint32> {};
+template <>
+struct wire<unsigned long long> : scalar_wire<unsigned long long, tag_uint64, names::uint64> {};
+template <>
+struct wire<float> : scalar_wire<float, tag_float, names::float32> {};
+template <>
+struct wire<double> : scalar_wire<double, tag_double, names::float64> {};
 
 // bool travels as a 32-bit word: 1 or 0 when written, any nonzero word is true.
-template <> struct wire<bool> {
+template <>
+struct wire<bool> {
     static constexpr std::uint32_t tag = tag_bool;
     static constexpr std::uint32_t size = 4;
     static const char* name() { return names::boolean; }
@@ -113,7 +130,8 @@ template <> struct wire<bool> {
 };
 
 // nil has one payload byte whose content is ignored; it is never pushed.
-template <> struct wire<nil> {
+template <>
+struct wire<nil> {
     static constexpr std::uint32_t tag = tag_nil;
     static constexpr std::uint32_t size = 1;
     static const char* name() { return names::nil; }
@@ -121,15 +139,18 @@ template <> struct wire<nil> {
 };
 
 // Variable-length values: a length or count word, then the bytes.
-template <> struct wire<std::string> {
+template <>
+struct wire<std::string> {
     static constexpr std::uint32_t tag = tag_string;
     static const char* name() { return names::string; }
 };
-template <> struct wire<std::vector<float>> {
+template <>
+struct wire<std::vector<float>> {
     static constexpr std::uint32_t tag = tag_float_vector;
     static const char* name() { return names::float_vector; }
 };
-template <> struct wire<std::vector<double>> {
+template <>
+struct wire<std::vector<double>> {
     static constexpr std::uint32_t tag = tag_double_vector;
     static const char* name() { return names::double_vector; }
 };
