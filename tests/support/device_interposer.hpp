@@ -1,0 +1,23 @@
+#pragma once
+// /dev/functionblocks inside a test or fuzz program: open, mmap, munmap,
+// close and ioctl of the device node are answered by the installed handler;
+// every other call goes on to the C library. Linked into the program, the
+// definitions come before the C library's, as a preloaded shim's would.
+namespace device_interposer {
+
+class handler {
+public:
+    virtual ~handler() = default;
+    // Asked at every open of the device node: whether it exists (if not,
+    // open fails with ENOENT).
+    virtual bool present() { return true; }
+    // The 1 MiB window the device maps; it stays mapped for the whole run.
+    virtual unsigned char* window() = 0;
+    // Answers one ioctl of the open device: the result the caller sees.
+    virtual int execute(unsigned long request) = 0;
+};
+
+// The handler of every later device call (not owned).
+void install(handler* h);
+
+}  // namespace device_interposer
