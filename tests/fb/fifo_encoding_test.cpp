@@ -14,6 +14,7 @@ using detail::pop_count;
 using detail::push_count;
 using detail::read_cursor;
 using detail::write_cursor;
+using testing_support::error_of;
 using bytes = std::vector<unsigned char>;
 using testing_support::put32;
 
@@ -24,14 +25,6 @@ protected:
     testing_support::window w;
     fifo& f = w.fifo;
 
-    std::string error_of(const std::function<void()>& op) {
-        try {
-            op();
-        } catch (const fifo::error& e) {
-            return e.what();
-        }
-        return "no error";
-    }
     // Leaves exactly `room` bytes free in the request region.
     void limit_request_room(std::uint32_t room) {
         auto r = w.request();

@@ -66,6 +66,17 @@ public:
     tarn::fb::fifo fifo{nullptr, nullptr};
 };
 
+// The message of the tarn::fb::fifo::error that `op` throws, or "no error".
+template <class F>
+std::string error_of(F&& op) {
+    try {
+        op();
+    } catch (const tarn::fb::fifo::error& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
 // Builders for hand-made byte streams.
 inline void put32(std::vector<unsigned char>& out, std::uint32_t w) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(w >> (8 * i)));

@@ -13,6 +13,7 @@
 #include "window.hpp"
 
 using namespace tarn::fb;
+using testing_support::error_of;
 using testing_support::stream;
 
 // What the library writes to the system log is kept here instead of sent.
@@ -95,14 +96,6 @@ protected:
     fifo& f = w.fifo;
 
     void SetUp() override { system_log.clear(); }
-    std::string error_of(const std::function<void()>& op) {
-        try {
-            op();
-        } catch (const fifo::error& e) {
-            return e.what();
-        }
-        return "no error";
-    }
     std::uint32_t read_offset() { return w.reply_offset_of_read_cursor(); }
     std::uint32_t pushes() { return w.request().word(detail::push_count); }
     std::uint32_t pops() { return w.reply().word(detail::pop_count); }
