@@ -63,4 +63,32 @@ boost::any request_reader::value(const std::string& what) {
     }
 }
 
+arguments request_reader::read(const tarn::fb::protocol::command& c) {
+    using tarn::fb::protocol::arg;
+    arguments a;
+    for (std::size_t i = 0; i < c.arity; ++i) {
+        const std::string what = c.args[i].what;
+        switch (c.args[i].kind) {
+        case arg::text: a.texts.push_back(text(what)); break;
+        case arg::uint32: a.uint32s.push_back(uint32(what)); break;
+        case arg::int32: a.int32s.push_back(int32(what)); break;
+        case arg::optional_text:
+            if (!at_end()) a.texts.push_back(text(what));
+            break;
+        case arg::texts:
+            while (!at_end()) a.texts.push_back(text(what));
+            break;
+        case arg::named_values:
+            // Each value is named by the block (the first text) and its property.
+            while (!at_end()) {
+                std::string name = text(what);
+                boost::any v = value("value of " + a.texts.at(0) + "." + name);
+                a.named_values.emplace_back(std::move(name), std::move(v));
+            }
+            break;
+        }
+    }
+    return a;
+}
+
 }  // namespace fbemu

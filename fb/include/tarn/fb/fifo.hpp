@@ -8,16 +8,17 @@
 
 #include <boost/any.hpp>
 #include <tarn/exception.hpp>
+#include <tarn/fb/export.hpp>
 #include <tarn/fb/region.hpp>
 #include <tarn/fb/wire.hpp>
 
 namespace tarn {
 namespace fb {
 
-class fifo {
+class TARN_FB_EXPORT fifo {
 public:
     // Thrown by every failed push, pop or conversion.
-    class error : public tarn::exception::exception {
+    class TARN_FB_EXPORT error : public tarn::exception::exception {
     public:
         explicit error(const std::string& message);
         ~error() override;
