@@ -22,19 +22,12 @@ std::string describe_tag(std::uint32_t tag) {
 }  // namespace
 
 std::uint32_t request_reader::peek_tag(const std::string& what) const {
-    tarn::fb::detail::region r(f_.reply_header);
-    unsigned char* at;
-    std::uint32_t available;
-    if (!r.readable(at, available) || available < 4) throw failure(err_truncated, what + " missing");
-    return tarn::fb::detail::load32(at);
+    const auto tag = tarn::fb::detail::region(f_.reply_header).next_tag();
+    if (!tag) throw failure(err_truncated, what + " missing");
+    return *tag;
 }
 
-bool request_reader::at_end() const {
-    tarn::fb::detail::region r(f_.reply_header);
-    unsigned char* at;
-    std::uint32_t available;
-    return !r.readable(at, available) || available == 0;
-}
+bool request_reader::at_end() const { return !tarn::fb::detail::region(f_.reply_header).unread(1); }
 
 template <class T>
 T request_reader::take(const std::string& what, const char* type_name) {

@@ -255,11 +255,10 @@ void push_nil(fifo& f) {
     // then room for the one payload byte.
     tarn::fb::detail::region r(f.request_header);
     r.add(tarn::fb::detail::push_count, 1);
-    unsigned char* at;
-    std::uint32_t room;
-    if (!r.writable(at, room) || room < 5) throw fifo::error("push<tarn::fb::nil> failed");
-    tarn::fb::detail::store32(at, tarn::fb::tag_nil);
-    at[4] = 0;
+    const auto space = r.free_space(5);
+    if (!space) throw fifo::error("push<tarn::fb::nil> failed");
+    tarn::fb::detail::store32(space->at, tarn::fb::tag_nil);
+    space->at[4] = 0;
     r.add(tarn::fb::detail::write_cursor, 5);
 }
 

@@ -147,10 +147,9 @@ std::string string_text(unread& in) {
 template <class To>
 typename To::result convert(unsigned char* header) {
     region r(header);
-    unsigned char* at;
-    std::uint32_t available;
-    if (!r.readable(at, available) || available < 4) throw fifo::error(To::no_tag);
-    const std::uint32_t tag = load32(at);
+    const auto in = r.unread(4);
+    if (!in) throw fifo::error(To::no_tag);
+    const std::uint32_t tag = load32(in->at);
     if (tag < tag_int8 || tag > tag_bool) throw fifo::error(To::bad_tag);
     if constexpr (!To::reads_strings) {
         if (tag == tag_string) throw fifo::error(To::no_number);  // left unread for pop<std::string>
@@ -158,17 +157,17 @@ typename To::result convert(unsigned char* header) {
 
     r.add(detail::pop_count, 1);
     r.add(detail::read_cursor, 4);
-    unread in(r, at + 4, available - 4);
+    unread rest(r, in->at + 4, in->size - 4);
     if constexpr (To::reads_strings) {
-        if (tag == tag_string) return string_text(in);
+        if (tag == tag_string) return string_text(rest);
     }
     if (tag == tag_nil) {
-        in.take(wire<nil>::size);  // the payload byte, when it is there
+        rest.take(wire<nil>::size);  // the payload byte, when it is there
         return To::nil();
     }
-    if (tag == tag_float_vector || tag == tag_double_vector) return To::convert(first_element(in, tag));
+    if (tag == tag_float_vector || tag == tag_double_vector) return To::convert(first_element(rest, tag));
     const scalar& type = *scalar_for(tag);
-    const unsigned char* payload = in.take(type.size);
+    const unsigned char* payload = rest.take(type.size);
     return To::convert({type, payload != nullptr ? payload : zeros});
 }
 

@@ -63,13 +63,7 @@ std::string render(const boost::any& v) {
 }
 
 // The tag of the next unread value, or 0 when there is none.
-std::uint32_t next_tag(fifo& f) {
-    detail::region r(f.reply_header);
-    unsigned char* at;
-    std::uint32_t available;
-    if (!r.readable(at, available) || available < 4) return 0;
-    return detail::load32(at);
-}
+std::uint32_t next_tag(fifo& f) { return detail::region(f.reply_header).next_tag().value_or(0); }
 
 // An enum's choices: their count, then that many names.
 std::vector<std::string> pop_choices(fifo& f) {
