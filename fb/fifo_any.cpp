@@ -48,9 +48,6 @@ const container* container_opened_by(std::uint32_t tag) {
     throw fifo::error(message);
 }
 
-template <class... T>
-struct type_list {};
-
 // ---- writing ----
 
 // A rejected value is logged before it is thrown.
@@ -178,20 +175,18 @@ constexpr const char* no_tag_message = "pop_as_string: could no retrieve type";
 
 void skip_marker(unsigned char* header) { region(header).add(detail::read_cursor, 4); }
 
-// The typed pop for each scalar tag, its result boxed.
+// The typed pop of the value type with this tag, its result boxed; nullptr
+// for the markers and unknown tags.
 using scalar_reader = boost::any (*)(fifo&);
 template <class T>
 boost::any read_boxed(fifo& f) {
     return f.pop<T>();
 }
-template <class... T>
-scalar_reader reader_for(std::uint32_t tag, type_list<T...>) {
+scalar_reader reader_for(std::uint32_t tag) {
     scalar_reader r = nullptr;
-    (void)(... || (tag == wire<T>::tag && (r = &read_boxed<T>)));
+    visit_tag(tag, [&r](auto type) { r = &read_boxed<typename decltype(type)::type>; });
     return r;
 }
-using readable_scalars = type_list<signed char, short, int, long long, unsigned char, unsigned int, unsigned long long,
-                                   std::string, double, float, std::vector<float>, std::vector<double>, nil, bool>;
 
 // Destroys a tree one level at a time: every array and object is emptied
 // into a work list before it goes, so no destructor recurses through the
@@ -273,7 +268,7 @@ public:
             open_.emplace_back(*c);
             return {};
         }
-        if (scalar_reader read = reader_for(*t, readable_scalars{})) return read(f_);
+        if (scalar_reader read = reader_for(*t)) return read(f_);
         throw fifo::error("pop_any unknown type");
     }
 

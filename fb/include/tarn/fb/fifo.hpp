@@ -88,6 +88,22 @@ inline T fifo::pop() {
     return value;
 }
 
+// Calls f with the value when `v` holds one of the value types (wire.hpp);
+// false when it holds none of them (an array, an object, nothing).
+template <class F, class... T>
+bool visit_held(const boost::any& v, F&& f, type_list<T...>) {
+    const auto held = [&](auto type) {
+        const auto* x = boost::any_cast<typename decltype(type)::type>(&v);
+        if (x != nullptr) f(*x);
+        return x != nullptr;
+    };
+    return (... || held(type_tag<T>{}));
+}
+template <class F>
+bool visit_held(const boost::any& v, F&& f) {
+    return visit_held(v, f, value_types{});
+}
+
 template <>
 void fifo::push<std::string>(const std::string& value);
 template <>
