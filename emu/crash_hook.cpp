@@ -4,23 +4,28 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <string>
 
 namespace fbemu {
 namespace {
 
-std::atomic<unsigned long long> steps_taken{0};
+// Only the state store calls these, under its lock.
+unsigned long long steps_taken = 0;
+std::string counted_for;  // the value of FBEMU_CRASH_AFTER the count belongs to
 
 // How many more steps may be taken before the process dies; no limit when
-// FBEMU_CRASH_AFTER is not a positive number.
+// FBEMU_CRASH_AFTER is not a positive number. A new value counts anew.
 unsigned long long steps_left() {
     const char* v = std::getenv("FBEMU_CRASH_AFTER");
     const unsigned long long limit = v ? std::strtoull(v, nullptr, 10) : 0;
     if (limit == 0) return ~0ull;
-    const unsigned long long taken = steps_taken.load();
-    return taken + 1 >= limit ? 0 : limit - 1 - taken;
+    if (counted_for != v) {
+        counted_for = v;
+        steps_taken = 0;
+    }
+    return steps_taken + 1 >= limit ? 0 : limit - 1 - steps_taken;
 }
 
 [[noreturn]] void die() {

@@ -1,6 +1,6 @@
 #pragma once
 // A test hook that kills the process part way through saving the state:
-// with FBEMU_CRASH_AFTER=N the state store's N-th step (each byte it writes
+// with FBEMU_CRASH_AFTER=N the N-th step of the state store (each byte it writes
 // to the snapshot or the journal is a step, and so is each rename or removal
 // of a file) does not happen: the process sends itself SIGKILL instead.
 #include <cstddef>
