@@ -209,14 +209,24 @@ void replay_whole_journal(const device_files& files, cached_state& c) {
     c.journal_end = r.end;
 }
 
+// The lock file holds what identifies the last snapshot the emulator wrote:
+// a snapshot that still matches it is trusted at once, younger or not.
+void note_snapshot_written(int lock_fd, const snapshot_id& id) {
+    (void)::pwrite(lock_fd, &id, sizeof id, 0);  // without it the snapshot is merely read again more often
+}
+bool written_by_emulator(int lock_fd, const snapshot_id& id) {
+    snapshot_id noted;
+    return ::pread(lock_fd, &noted, sizeof noted, 0) == static_cast<ssize_t>(sizeof noted) && noted == id;
+}
+
 // Reads the network afresh: snapshot (or catalog, or default) and journal.
-void reload(const device_files& files, cached_state& c) {
+void reload(const device_files& files, int lock_fd, cached_state& c) {
     c.valid = false;
     std::string text;
     if (read_file(files.state, text, &c.base)) {
         c.net = parse_network(files.state, text, "state file", err_state_unreadable);
         c.has_snapshot = true;
-        c.trusted = settled(c.base);
+        c.trusted = settled(c.base) || written_by_emulator(lock_fd, c.base);
         c.snapshot_size = text.size();
     } else if (errno != ENOENT) {
         throw failure(err_state_unreadable, "state file " + files.state + ": cannot read: " + reason(errno));
@@ -290,7 +300,7 @@ void append(const device_files& files, cached_state& c, const std::string& recor
 }
 
 // Writes the whole network as the new snapshot and removes the journal.
-void write_snapshot(const device_files& files, cached_state& c) {
+void write_snapshot(const device_files& files, int lock_fd, cached_state& c) {
     std::string text;
     try {
         text = network_to_json(c.net).dump(1) + "\n";
@@ -299,6 +309,7 @@ void write_snapshot(const device_files& files, cached_state& c) {
         throw failure(err_state_unwritable, std::string("cannot store the network: ") + e.what());
     }
     c.base = replace_file(files.state, text);
+    note_snapshot_written(lock_fd, c.base);
     c.has_snapshot = true;
     c.trusted = true;
     c.snapshot_size = text.size();
@@ -352,7 +363,7 @@ state_store::~state_store() {
 network& state_store::load() {
     cached_state& c = cache();
     try {
-        if (!up_to_date(files_, c)) reload(files_, c);
+        if (!up_to_date(files_, c)) reload(files_, lock_fd_, c);
     } catch (...) {
         c.valid = false;
         throw;
@@ -368,7 +379,7 @@ void state_store::save(network& net) {
         std::string records;
         for (const change& ch : net.changes) records += journal_record(ch, net);
         if (!c.has_snapshot || snapshot_due(c.snapshot_size, c.journal_end + records.size()))
-            write_snapshot(files_, c);
+            write_snapshot(files_, lock_fd_, c);
         else
             append(files_, c, records);
         net.changes.clear();
