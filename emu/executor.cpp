@@ -47,7 +47,7 @@ void run(tarn::fb::fifo& io, unsigned long request) {
         if (!cmd) throw failure(err_unknown_command, "unknown command '" + name + "'");
     }
     state_store store(files_from_environment());
-    network net = store.load();
+    network& net = store.load();
     io.push<int>(0);
     const arguments args = in.read(cmd->spec);
     call c{args, net, io};
