@@ -135,6 +135,18 @@ private:
         return false;
     }
 
+    // The ports a wanted block lists must exist, also those without connections.
+    void check_ports(const std::string& name, const wanted_block& b) const {
+        for (const bool output : {false, true}) {
+            const auto& listed = output ? b.outputs : b.inputs;
+            if (!listed) continue;
+            for (const wanted_port& p : *listed)
+                if (!port_exists(name + "." + p.name, output))
+                    throw plan_error("block " + name + ": unknown " + (output ? "output" : "input") + " port " +
+                                     p.name);
+        }
+    }
+
     void check_edge(const edge& e) const {
         if (!port_exists(e.first, true))
             throw plan_error("connection " + e.first + " -> " + e.second + ": " + e.first + " is no output port");
@@ -153,6 +165,7 @@ private:
         std::set<edge> wanted;
         for (const auto& name : order_) {
             const wanted_block& b = *blocks_.at(name).wanted;
+            check_ports(name, b);
             if (b.outputs)
                 for (const wanted_port& p : *b.outputs)
                     for (const std::string& peer : p.connections) wanted.emplace(name + "." + p.name, peer);
