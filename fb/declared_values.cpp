@@ -132,6 +132,9 @@ boost::any enum_of(const declared_type& d, const boost::any& v) {
             if (d.choices[i] == *name) return static_cast<int>(i);
         std::string known;
         for (const std::string& c : d.choices) known += (known.empty() ? "" : ", ") + c;
+        if (d.choices.empty())
+            throw value_error(reason::unknown_choice,
+                              "'" + *name + "': the enum's choices are not known; give its index");
         throw value_error(reason::unknown_choice, "'" + *name + "' is not a choice of the enum (" + known + ")");
     }
     number n;
@@ -214,7 +217,7 @@ std::string quoted(const std::string& s) {
 boost::any convert_value(const declared_type& declared, const boost::any& loose) {
     for (const conversion& c : conversions)
         if (declared.type == c.type) return c.convert(declared, loose);
-    throw value_error(reason::not_writable, "a " + declared.type + " property cannot be written");
+    throw value_error(reason::not_writable, "properties of type " + declared.type + " cannot be written");
 }
 
 bool same_value(const boost::any& a, const boost::any& b) {
@@ -236,6 +239,57 @@ bool same_value(const boost::any& a, const boost::any& b) {
                       same_as<int>(a, b, known) || same_as<long long>(a, b, known) ||
                       same_as<unsigned long long>(a, b, known) || same_as<std::string>(a, b, known);
     return known && same;
+}
+
+namespace {
+
+// The elements of any kind of list a value may hold, as loose values.
+bool elements_of(const boost::any& v, std::vector<boost::any>& out) {
+    if (const auto* xs = held<std::vector<boost::any>>(v)) {
+        out = *xs;
+        return true;
+    }
+    if (const auto* xs = held<std::vector<float>>(v)) {
+        out.assign(xs->begin(), xs->end());
+        return true;
+    }
+    if (const auto* xs = held<std::vector<double>>(v)) {
+        out.assign(xs->begin(), xs->end());
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool same_loose_value(const boost::any& device_value, const boost::any& loose) {
+    number a, b;
+    double non_finite;
+    if (as_number(device_value, a)) {
+        if (non_finite_text(loose, non_finite))
+            return std::isnan(a.real) ? std::isnan(non_finite) : a.real == non_finite;
+        return as_number(loose, b) &&
+               (a.integral && b.integral ? a.negative == b.negative && a.magnitude == b.magnitude : a.real == b.real);
+    }
+    if (const auto* s = held<std::string>(device_value))
+        return held<std::string>(loose) && *s == *held<std::string>(loose);
+    if (const auto* x = held<bool>(device_value)) return held<bool>(loose) && *x == *held<bool>(loose);
+    if (device_value.empty() || held<nil>(device_value)) return loose.empty() || held<nil>(loose);
+    std::vector<boost::any> xs, ys;
+    if (elements_of(device_value, xs)) {
+        if (!elements_of(loose, ys) || xs.size() != ys.size()) return false;
+        for (std::size_t i = 0; i < xs.size(); ++i)
+            if (!same_loose_value(xs[i], ys[i])) return false;
+        return true;
+    }
+    const auto* x = held<fifo::object>(device_value);
+    const auto* y = held<fifo::object>(loose);
+    if (x == nullptr || y == nullptr || x->size() != y->size()) return false;
+    for (const auto& kv : *x) {
+        const auto other = y->find(kv.first);
+        if (other == y->end() || !same_loose_value(kv.second, other->second)) return false;
+    }
+    return true;
 }
 
 std::string value_text(const declared_type& declared, const boost::any& value) {

@@ -105,6 +105,8 @@ private:
             c.block = name;
             c.property = p.name;
             c.declared = declaration(k, p, where);
+            // A value no write can carry passes only when it is already there.
+            if (k.device != nullptr && same_loose_value(k.device->property(p.name)->value, p.value)) continue;
             try {
                 c.new_value = convert_value(c.declared, p.value);
                 if (k.device != nullptr) c.old_value = convert_value(c.declared, k.device->property(p.name)->value);

@@ -74,10 +74,17 @@ boost::any loose(const json& j) {
         for (const json& e : j) items.push_back(loose(e));
         return items;
     }
-    case json::value_t::object: return fifo::object{};  // no write takes one
+    case json::value_t::object: {
+        fifo::object members;
+        for (const auto& item : j.items()) members.emplace(item.key(), loose(item.value()));
+        return members;
+    }
     default: return nil{};
     }
 }
+
+// fbdump's form of an enum value: {"index": N} with "choices" or without.
+bool enum_object(const json& v) { return v.is_object() && v.contains("index") && v.size() == 1 + v.count("choices"); }
 
 wanted_property property_of(const json& j, const std::string& where) {
     only_keys(j, where, {"name", "type", "value"});
@@ -89,9 +96,7 @@ wanted_property property_of(const json& j, const std::string& where) {
     }
     const auto v = j.find("value");
     if (v == j.end()) bad(where, "\"value\" missing");
-    if (v->is_object() && v->contains("index")) {
-        // fbdump's enum: {"choices": [...], "index": N}
-        only_keys(*v, where + ".value", {"choices", "index"});
+    if (enum_object(*v)) {
         p.choices = texts(list(*v, "choices", where + ".value"), where + ".value.choices");
         p.value = loose((*v)["index"]);
     } else {

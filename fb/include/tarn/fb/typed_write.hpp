@@ -76,6 +76,12 @@ TARN_FB_EXPORT property to_property(const std::string& name, const boost::any& v
 // (floats by their bits, so that a NaN equals itself).
 TARN_FB_EXPORT bool same_value(const boost::any& a, const boost::any& b);
 
+// Whether a device's value (as a property listing reads it) equals a loose
+// value, for the types no write can carry: numbers by value, text, true and
+// false, null, and arrays (std::vector<boost::any> or numeric vectors) and
+// objects (fifo::object) element by element.
+TARN_FB_EXPORT bool same_loose_value(const boost::any& device_value, const boost::any& loose);
+
 // The value as one word of a plan line: numbers in the shortest decimal that
 // reads back the same, an enum as its choice name (its index when out of
 // range), text in double quotes with '"' and '\' escaped, vectors as
