@@ -40,6 +40,7 @@ private:
     void add_factory(const wanted_factory& f) {
         const factory_state* on_device = device_.factory(f.name);
         if (on_device == nullptr) throw plan_error("unknown factory " + f.name);
+        if (!factory_names_.insert(f.name).second) throw plan_error("factory " + f.name + " is listed twice");
         std::set<std::string> listed;
         for (const wanted_block& b : f.blocks) {
             add_block(b, *on_device);
@@ -216,6 +217,7 @@ private:
     std::map<std::string, known_block> blocks_;
     std::map<std::string, std::string> factories_;  // block -> factory
     std::vector<std::string> order_;                // blocks in the wanted network's order
+    std::set<std::string> factory_names_;           // the wanted network's factories
     std::vector<change> sets_, links_;
     plan result_;
 };
