@@ -1,6 +1,7 @@
 # Debian packages (cpack -G DEB), one per install component:
 #
-#   patchbay           the tools patchbay and fbdump, manual page, bash completion
+#   patchbay           the tools patchbay, fbdump and fbrestore, manual pages, bash completion,
+#                      the unit fbrestore.service
 #   libtarn-fb1        libtarn-fb.so.1, the client library
 #   libtarn1           the stand-in libtarn.so.1 (not built against a board's own)
 #   libtarn-fb-dev     headers, link names, CMake package, pkg-config file
@@ -67,7 +68,8 @@ patchbay lists the factories of the function-block device, the blocks of a
 factory, the properties of a block with their values and its output ports
 with their connections; its interactive test session creates and deletes
 blocks, writes properties and connects ports. fbdump writes the whole
-network as JSON or as a Graphviz graph.")
+network as JSON or as a Graphviz graph; fbrestore brings the device back to
+such a document (fbrestore.service does so at boot).")
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libtarn-fb1)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)

@@ -43,7 +43,7 @@ std::string port_fields(const std::vector<tarn::fb::port_entry>& ports, const ch
     return out + "}";
 }
 
-std::string record_label(const block_dump& b, const std::string& factory) {
+std::string record_label(const tarn::fb::block_state& b, const std::string& factory) {
     std::string label("{");
     if (!b.inputs.empty()) label += port_fields(b.inputs, "i") + "|";
     label += field_text(b.name) + "\\n(" + field_text(factory) + ")";
@@ -54,7 +54,7 @@ std::string record_label(const block_dump& b, const std::string& factory) {
 // Node statements and the connections between endpoints ("block.port").
 class graph {
 public:
-    void add_block(const block_dump& b, const std::string& factory) {
+    void add_block(const tarn::fb::block_state& b, const std::string& factory) {
         const std::string node = "b" + std::to_string(blocks_++);
         nodes_ += "  " + node + " [label=\"" + record_label(b, factory) + "\"];\n";
         for (std::size_t i = 0; i < b.inputs.size(); ++i) {
@@ -96,9 +96,9 @@ private:
 
 }  // namespace
 
-std::string to_dot(const network_dump& net) {
+std::string to_dot(const tarn::fb::network& net) {
     graph g;
-    for (const auto& f : net)
+    for (const auto& f : net.factories)
         for (const auto& b : f.blocks) g.add_block(b, f.name);
     return g.dot();
 }

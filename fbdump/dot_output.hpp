@@ -2,7 +2,7 @@
 // The walked network as a Graphviz graph.
 #include <string>
 
-#include "walk.hpp"
+#include <tarn/fb/network.hpp>
 
 namespace fbdump {
 
@@ -12,6 +12,6 @@ namespace fbdump {
 // port. A connection whose other end is not a port of a walked block (the
 // walk was limited to some factories) ends at a plain node of its own,
 // labelled with that endpoint's name.
-std::string to_dot(const network_dump& net);
+std::string to_dot(const tarn::fb::network& net);
 
 }  // namespace fbdump

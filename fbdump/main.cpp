@@ -5,12 +5,11 @@
 #include <string>
 #include <vector>
 
-#include <tarn/fb/driver.hpp>
+#include <tarn/fb/network.hpp>
 
 #include "dot_output.hpp"
 #include "json_output.hpp"
 #include "options.hpp"
-#include "walk.hpp"
 
 namespace {
 
@@ -34,8 +33,8 @@ int print(const std::string& text) {
 
 // The document, built completely before anything is printed.
 std::string document(const fbdump::options& o) {
-    const fbdump::network_dump net = fbdump::walk(tarn::fb::driver::instance(), o.factories);
-    return o.dot ? fbdump::to_dot(net) : fbdump::to_json(net, o.compact);
+    const tarn::fb::network net = tarn::fb::read_network(tarn::fb::driver::instance(), o.factories);
+    return o.dot ? fbdump::to_dot(net) : fbjson::to_json(net, o.compact);
 }
 
 }  // namespace

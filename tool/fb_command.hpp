@@ -3,10 +3,10 @@
 // with a device error reported as one line and the result -1.
 #include <cmath>
 #include <iostream>
-#include <mutex>
 #include <string>
 
 #include <tarn/fb/driver.hpp>
+#include <tarn/fb/typed_write.hpp>
 
 namespace command_detail {
 
@@ -18,24 +18,6 @@ inline unsigned int ticket_of(float value) {
     if (!(value > 0.0f)) return 0;
     if (value >= 4294967296.0f) return 4294967295u;
     return static_cast<unsigned int>(value);
-}
-
-// Writes one property of a block with the session's exchange pattern; a
-// failure names the block and the property.
-template <class T>
-void write_property(tarn::fb::driver& session, const std::string& block, const std::string& property, T value) {
-    std::lock_guard<std::mutex> lock(session.mutex);
-    session.reset_request();
-    session.fifo->push<int>(8);
-    session.fifo->push(block);
-    session.fifo->push(property);
-    session.fifo->push<T>(value);
-    try {
-        session.ioctl_with_int_cmd("write_func_prop");
-    } catch (const tarn::fb::driver::error& e) {
-        const std::string message = std::string(e.what()) + " (" + block + "." + property + ")";
-        throw tarn::fb::driver::error(e.code, message.c_str());
-    }
 }
 
 }  // namespace command_detail
@@ -52,7 +34,7 @@ int fb_command(std::string command, std::string first, std::string second, T val
         switch (op) {
         case create: return static_cast<int>(session.create(first, second));
         case destroy: session.destroy(command_detail::ticket_of(value)); break;
-        case prop: command_detail::write_property(session, first, second, value); break;
+        case prop: tarn::fb::write_func_prop(session, first, second, value); break;
         case connect: session.connect(first, second); break;
         case disconnect: session.disconnect(first, second); break;
         }

@@ -10,6 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <tarn/fb/typed_write.hpp>
+
 #include "device_fixture.hpp"
 #include "window.hpp"
 
@@ -17,16 +19,10 @@ namespace {
 
 using tarn::fb::fifo;
 
-// The single-property write as the command front end composes it.
+// The library's single-property write, as the command front end uses it.
 template <class T>
 void write_one(tarn::fb::driver& d, const std::string& block, const std::string& property, T value) {
-    std::lock_guard<std::mutex> lock(d.mutex);
-    d.reset_request();
-    d.fifo->push<int>(8);
-    d.fifo->push(block);
-    d.fifo->push(property);
-    d.fifo->push<T>(value);
-    d.ioctl_with_int_cmd("write_func_prop");
+    tarn::fb::write_func_prop(d, block, property, value);
 }
 
 template <class T>

@@ -47,8 +47,9 @@ TEST(fbdump_values, entries_are_read_in_step_whatever_their_tag) {
 
 // One block holding the given properties, as a document.
 json document_of(std::vector<property_data> properties, const std::string& block_name = "b") {
-    fbdump::block_dump b{block_name, std::move(properties), {}, {}};
-    return json::parse(fbdump::to_json({{"f", {b}}}, true));
+    network net;
+    net.factories.push_back({"f", {{block_name, std::move(properties), {}, {}}}});
+    return json::parse(fbjson::to_json(net, true));
 }
 
 TEST(fbdump_values, numbers_json_cannot_hold_and_text_that_is_not_utf8) {

@@ -1,4 +1,4 @@
-// fbdump's walk of an emulated device: the document against the network the
+// fbdump's reading of an emulated device: the document against the network the
 // device was given, the factory limit, standard output. Device faults and
 // the graph are tested with fbdump as a process (cases/, render.sh).
 #include <stdlib.h>
@@ -11,7 +11,7 @@
 #include "device_fixture.hpp"
 #include "expected_document.hpp"
 #include "json_output.hpp"
-#include "walk.hpp"
+#include <tarn/fb/network.hpp>
 
 namespace {
 
@@ -26,7 +26,7 @@ protected:
 
     static json dump(const std::set<std::string>& only = {}, bool compact = false) {
         tarn::fb::driver d;
-        return json::parse(fbdump::to_json(fbdump::walk(d, only), compact));
+        return json::parse(fbjson::to_json(tarn::fb::read_network(d, only), compact));
     }
 };
 
@@ -38,7 +38,7 @@ TEST_F(fbdump_walk, the_document_is_the_emulated_network) {
     EXPECT_EQ(dump(), expected_document(network_file(patch)));
 
     tarn::fb::driver d;
-    const std::string compact = fbdump::to_json(fbdump::walk(d, {}), true);
+    const std::string compact = fbjson::to_json(tarn::fb::read_network(d), true);
     EXPECT_EQ(compact.find('\n'), compact.size() - 1);
     EXPECT_EQ(json::parse(compact), expected_document(network_file(patch)));
 }

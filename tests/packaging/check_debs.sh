@@ -34,8 +34,10 @@ done
 # Files every package must carry (besides directories).
 expected_files() {
     case $1 in
-    patchbay) echo usr/bin/patchbay usr/bin/fbdump usr/share/man/man1/patchbay.1.gz \
-        usr/share/bash-completion/completions/patchbay ;;
+    patchbay) echo usr/bin/patchbay usr/bin/fbdump usr/bin/fbrestore usr/share/man/man1/patchbay.1.gz \
+        usr/share/man/man1/fbdump.1.gz usr/share/man/man1/fbrestore.1.gz \
+        usr/share/bash-completion/completions/patchbay usr/share/bash-completion/completions/fbdump \
+        usr/share/bash-completion/completions/fbrestore usr/lib/systemd/system/fbrestore.service ;;
     libtarn-fb1) echo "usr/$LIBDIR/libtarn-fb.so.1" "usr/$LIBDIR/libtarn-fb.so.$VERSION" ;;
     libtarn1) echo "usr/$LIBDIR/libtarn.so.1" ;;
     libtarn-fb-dev) echo usr/include/tarn/exception.hpp usr/include/tarn/fb/driver.hpp \

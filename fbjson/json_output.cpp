@@ -1,4 +1,4 @@
-// The network as one JSON document.
+// The network as fbdump's JSON document.
 #include "json_output.hpp"
 
 #include <map>
@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <tarn/fb/float_text.hpp>
 
-namespace fbdump {
+namespace fbjson {
 
 namespace {
 
@@ -85,7 +85,7 @@ json ports_json(const std::vector<tarn::fb::port_entry>& ports) {
     return out;
 }
 
-json block_json(const block_dump& b) {
+json block_json(const tarn::fb::block_state& b) {
     json properties = json::array();
     for (const auto& p : b.properties) properties.push_back(property_json(p));
     return {{"name", b.name},
@@ -96,9 +96,9 @@ json block_json(const block_dump& b) {
 
 }  // namespace
 
-std::string to_json(const network_dump& net, bool compact) {
+std::string to_json(const tarn::fb::network& net, bool compact) {
     json factories = json::array();
-    for (const auto& f : net) {
+    for (const auto& f : net.factories) {
         json blocks = json::array();
         for (const auto& b : f.blocks) blocks.push_back(block_json(b));
         factories.push_back({{"name", f.name}, {"blocks", std::move(blocks)}});
@@ -107,4 +107,4 @@ std::string to_json(const network_dump& net, bool compact) {
     return document.dump(compact ? -1 : 2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
-}  // namespace fbdump
+}  // namespace fbjson

@@ -1,15 +1,15 @@
 #pragma once
-// The walked network as one JSON document.
+// The network as one JSON document, as fbdump prints it.
 #include <string>
 
-#include "walk.hpp"
+#include <tarn/fb/network.hpp>
 
-namespace fbdump {
+namespace fbjson {
 
 // {"factories": [{"name", "blocks": [{"name", "properties": [{"name", "type",
 // "value"}], "inputs": [{"name", "connections"}], "outputs": [...]}]}]},
 // indented by two spaces or, with `compact`, on one line; ends with a line
 // end. Bytes of names and strings that are not UTF-8 become U+FFFD.
-std::string to_json(const network_dump& net, bool compact);
+std::string to_json(const tarn::fb::network& net, bool compact);
 
-}  // namespace fbdump
+}  // namespace fbjson

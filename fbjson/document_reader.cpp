@@ -1,0 +1,159 @@
+// Reading a network document into the library's wanted network.
+#include "document_reader.hpp"
+
+#include <initializer_list>
+
+#include <nlohmann/json.hpp>
+
+namespace fbjson {
+
+namespace {
+
+using json = nlohmann::json;
+using namespace tarn::fb;
+
+[[noreturn]] void bad(const std::string& where, const std::string& why) { throw document_error(where + ": " + why); }
+
+// "line L, column C" of a byte offset in the text.
+std::string position(const std::string& text, std::size_t offset) {
+    std::size_t line = 1, column = 1;
+    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else {
+            ++column;
+        }
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+void only_keys(const json& j, const std::string& where, std::initializer_list<const char*> keys) {
+    if (!j.is_object()) bad(where, "an object expected");
+    for (const auto& item : j.items()) {
+        bool known = false;
+        for (const char* k : keys) known = known || item.key() == k;
+        if (!known) bad(where, "unknown key \"" + item.key() + "\"");
+    }
+}
+
+std::string name_of(const json& j, const std::string& where) {
+    const auto it = j.find("name");
+    if (it == j.end()) bad(where, "\"name\" missing");
+    if (!it->is_string() || it->get<std::string>().empty()) bad(where + ".name", "a name expected");
+    return it->get<std::string>();
+}
+
+const json& list(const json& j, const char* key, const std::string& where) {
+    static const json none = json::array();
+    const auto it = j.find(key);
+    if (it == j.end()) return none;
+    if (!it->is_array()) bad(where + "." + key, "an array expected");
+    return *it;
+}
+
+std::vector<std::string> texts(const json& j, const std::string& where) {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < j.size(); ++i) {
+        if (!j[i].is_string()) bad(where + "[" + std::to_string(i) + "]", "a string expected");
+        out.push_back(j[i].get<std::string>());
+    }
+    return out;
+}
+
+// A JSON value as the loose value the library converts.
+boost::any loose(const json& j) {
+    switch (j.type()) {
+    case json::value_t::number_integer: return j.get<long long>();
+    case json::value_t::number_unsigned: return j.get<unsigned long long>();
+    case json::value_t::number_float: return j.get<double>();
+    case json::value_t::string: return j.get<std::string>();
+    case json::value_t::boolean: return j.get<bool>();
+    case json::value_t::array: {
+        std::vector<boost::any> items;
+        for (const json& e : j) items.push_back(loose(e));
+        return items;
+    }
+    case json::value_t::object: {
+        fifo::object members;
+        for (const auto& item : j.items()) members.emplace(item.key(), loose(item.value()));
+        return members;
+    }
+    default: return nil{};
+    }
+}
+
+// fbdump's form of an enum value: {"index": N} with "choices" or without.
+bool enum_object(const json& v) { return v.is_object() && v.contains("index") && v.size() == 1 + v.count("choices"); }
+
+wanted_property property_of(const json& j, const std::string& where) {
+    only_keys(j, where, {"name", "type", "value"});
+    wanted_property p;
+    p.name = name_of(j, where);
+    if (const auto t = j.find("type"); t != j.end()) {
+        if (!t->is_string()) bad(where + ".type", "a type name expected");
+        p.type = t->get<std::string>();
+    }
+    const auto v = j.find("value");
+    if (v == j.end()) bad(where, "\"value\" missing");
+    if (enum_object(*v)) {
+        p.choices = texts(list(*v, "choices", where + ".value"), where + ".value.choices");
+        p.value = loose((*v)["index"]);
+    } else {
+        p.value = loose(*v);
+    }
+    return p;
+}
+
+std::vector<wanted_port> ports_of(const json& j, const std::string& where) {
+    std::vector<wanted_port> out;
+    for (std::size_t i = 0; i < j.size(); ++i) {
+        const std::string place = where + "[" + std::to_string(i) + "]";
+        only_keys(j[i], place, {"name", "connections"});
+        out.push_back({name_of(j[i], place), texts(list(j[i], "connections", place), place + ".connections")});
+    }
+    return out;
+}
+
+wanted_block block_of(const json& j, const std::string& where) {
+    only_keys(j, where, {"name", "properties", "inputs", "outputs"});
+    wanted_block b;
+    b.name = name_of(j, where);
+    const json& properties = list(j, "properties", where);
+    for (std::size_t i = 0; i < properties.size(); ++i)
+        b.properties.push_back(property_of(properties[i], where + ".properties[" + std::to_string(i) + "]"));
+    if (j.contains("inputs")) b.inputs = ports_of(list(j, "inputs", where), where + ".inputs");
+    if (j.contains("outputs")) b.outputs = ports_of(list(j, "outputs", where), where + ".outputs");
+    return b;
+}
+
+}  // namespace
+
+wanted_network read_document(const std::string& text) {
+    json document;
+    try {
+        document = json::parse(text);
+    } catch (const json::parse_error& e) {
+        std::string why = e.what();
+        // nlohmann's own text after its "[json.exception.parse_error.101] " prefix
+        if (const auto colon = why.find(": "); colon != std::string::npos) why = why.substr(colon + 2);
+        throw document_error(position(text, e.byte == 0 ? 0 : e.byte - 1) + ": " + why);
+    }
+    only_keys(document, "document", {"factories"});
+    if (!document.contains("factories")) bad("document", "\"factories\" missing");
+    wanted_network net;
+    const json& factories = list(document, "factories", "document");
+    for (std::size_t i = 0; i < factories.size(); ++i) {
+        const std::string where = "factories[" + std::to_string(i) + "]";
+        only_keys(factories[i], where, {"name", "blocks"});
+        wanted_factory f;
+        f.name = name_of(factories[i], where);
+        const json& blocks = list(factories[i], "blocks", where);
+        for (std::size_t k = 0; k < blocks.size(); ++k)
+            f.blocks.push_back(block_of(blocks[k], where + ".blocks[" + std::to_string(k) + "]"));
+        net.factories.push_back(std::move(f));
+    }
+    return net;
+}
+
+}  // namespace fbjson

@@ -1,0 +1,98 @@
+// fbrestore: changes the device's function-block network until it matches a
+// network document as fbdump prints it.
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <tarn/fb/network.hpp>
+
+#include "document_reader.hpp"
+#include "options.hpp"
+
+namespace {
+
+// The exit statuses.
+constexpr int matches = 0;
+constexpr int failed = 1;
+constexpr int differs = 2;  // --check only
+
+// A message from the device, the library or the document on one line.
+std::string one_line(std::string text) {
+    for (char& c : text)
+        if (c == '\n' || c == '\r') c = ' ';
+    return text;
+}
+
+int fail(const std::string& message) {
+    std::cerr << "fbrestore: " << one_line(message) << std::endl;
+    return failed;
+}
+
+// The document's text; throws std::runtime_error when it cannot be read.
+std::string read_text(const std::string& file) {
+    if (file == "-") {
+        std::ostringstream text;
+        text << std::cin.rdbuf();
+        if (std::cin.bad()) throw std::runtime_error("cannot read standard input");
+        return text.str();
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot open " + file + ": " + std::strerror(errno));
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) throw std::runtime_error("cannot read " + file);
+    return text;
+}
+
+void print_plan(const tarn::fb::plan& p) {
+    for (const tarn::fb::change& c : p.changes) std::cout << tarn::fb::describe(c) << '\n';
+    for (std::size_t i = 0; i < p.kept.size(); ++i)
+        std::cout << tarn::fb::describe_kept(p.kept_factories[i], p.kept[i]) << '\n';
+    if (p.empty()) std::cout << "nothing to do\n";
+    std::cout << std::flush;
+}
+
+int restore(const fbrestore::options& o) {
+    tarn::fb::wanted_network wanted;
+    try {
+        wanted = fbjson::read_document(read_text(o.file));
+    } catch (const fbjson::document_error& e) {
+        return fail((o.file == "-" ? std::string("standard input") : o.file) + ": " + e.what());
+    }
+    tarn::fb::driver& session = tarn::fb::driver::instance();
+    const tarn::fb::plan p = tarn::fb::make_plan(tarn::fb::read_network(session), wanted, {o.exact});
+    if (!o.quiet) print_plan(p);
+    if (o.check) return p.empty() ? matches : differs;
+    if (!o.dry_run) tarn::fb::apply(session, p);
+    return matches;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    fbrestore::options o;
+    try {
+        o = fbrestore::parse_options(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+    } catch (const fbrestore::usage_error& e) {
+        std::cerr << "fbrestore: " << e.what() << " (see fbrestore --help)" << std::endl;
+        return failed;
+    }
+    if (o.help) {
+        std::cout << fbrestore::help_text << std::flush;
+        return std::cout ? matches : failed;
+    }
+    if (o.version) {
+        std::cout << "fbrestore " FBRESTORE_VERSION "\n" << std::flush;
+        return std::cout ? matches : failed;
+    }
+    try {
+        return restore(o);
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
+}
