@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # CPack post-build step: writes the Multi-Arch field, which CPack's DEB
 # generator does not know, into the control file of each package listed in
 # CPACK_PATCHBAY_MULTI_ARCH ("package=same", "package=foreign"), and builds

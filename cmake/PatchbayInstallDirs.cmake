@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installation directories: GNUInstallDirs, with the libraries in the
 # multiarch directory lib/<triplet> whenever the compiler names its triplet,
 # so that a cross build installs where the board's dynamic linker and another

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Debian packages (cpack -G DEB, or the "package" target), one per install
 # component, declared in the table at the end of this file.
 #

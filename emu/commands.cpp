@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command table.
 #include "commands.hpp"
 

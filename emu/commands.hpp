@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The device's commands: one table from command code (or, for the
 // string-named command, name) to handler. A handler reads its arguments,

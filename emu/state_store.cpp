@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading and saving the network under the device lock.
 #include "state_store.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The device's state on disk: the whole network in one JSON file, shared by
 // every process that uses the emulated device. A command holds an exclusive

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <tarn/fb/entries.hpp>
 
 #include <algorithm>

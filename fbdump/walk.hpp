@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The walk over the device: the factories, the blocks of each, and every
 // block's properties with their values and its ports with their connections,

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Installs the armhf packages in WORK as a board would (the tools' package and
 # the packages it depends on, unpacked into a scratch root whose C and C++
 # runtimes are the cross toolchain's) and runs the installed programs from

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Builds the Debian packages of a build with cpack into WORK/out and links
 # each as WORK/<package>.deb for the package checks.
 #   build_debs.sh CPACK_CONFIG WORK

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Checks the Debian packages that build_debs.sh left in WORK with dpkg-deb:
 # names, control fields, the files each carries (libraries in the multiarch
 # directory, a manual page for every program), and that the Depends of each

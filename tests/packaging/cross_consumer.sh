@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Builds a program of another project against the armhf development package
 # as a cross build does: the packages unpacked into a sysroot that is added to
 # the cross toolchain's find roots (CMake package) or searched by pkg-config

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs lintian on the packages in WORK: any error or warning fails, and so
 # does an override without a comment line giving its reason above it.
 #   lintian.sh WORK

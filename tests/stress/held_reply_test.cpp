@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The property and port queries that hand the caller the session's lock:
 // while the caller holds it no other thread gets the session; a failed query
 // and a query made while still holding an earlier reply leave nothing locked.
