@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The device's commands: one table from command code (or, for the
-// string-named command, name) to handler. A handler reads its arguments,
-// changes or queries the network and pushes its results after the status.
+// The device's commands: the protocol's command table, each entry with the
+// handler that carries it out. The executor reads a command's arguments by
+// the table's shape; the handler changes or queries the network and pushes
+// its results after the status.
 #include <string>
 
+#include <tarn/fb/commands.hpp>
 #include <tarn/fb/fifo.hpp>
 
 #include "network.hpp"
@@ -13,14 +15,13 @@
 namespace fbemu {
 
 struct call {
-    request_reader& in;
+    const arguments& args;
     network& net;
     tarn::fb::fifo& out;  // pushes into the reply region
 };
 
 struct command {
-    int code;  // -1 for the string-named command
-    const char* name;
+    const tarn::fb::protocol::command& spec;
     bool changes_network;  // whether a success is saved
     void (*run)(call&);
 };

@@ -6,46 +6,29 @@
 
 namespace fbemu {
 
-void create(call& c) {
-    const std::string factory = c.in.text("factory name");
-    const std::string name = c.in.text("block name");
-    c.out.push<unsigned int>(c.net.create(factory, name));
-}
+void create(call& c) { c.out.push<unsigned int>(c.net.create(c.args.texts[0], c.args.texts[1])); }
 
-void destroy(call& c) { c.net.destroy(c.in.uint32("ticket")); }
+void destroy(call& c) { c.net.destroy(c.args.uint32s[0]); }
 
-void connect(call& c) {
-    const std::string source = c.in.text("source");
-    c.net.connect(source, c.in.text("destination"), true);
-}
+void connect(call& c) { c.net.connect(c.args.texts[0], c.args.texts[1], true); }
 
-void connect_unchecked(call& c) {
-    const std::string source = c.in.text("source");
-    c.net.connect(source, c.in.text("destination"), false);
-}
+void connect_unchecked(call& c) { c.net.connect(c.args.texts[0], c.args.texts[1], false); }
 
-void disconnect(call& c) {
-    const std::string source = c.in.text("source");
-    c.net.disconnect(source, c.in.text("destination"));
-}
+void disconnect(call& c) { c.net.disconnect(c.args.texts[0], c.args.texts[1]); }
 
 void activate(call& c) {
-    const std::string block = c.in.text("block name");
-    const int flag = c.in.int32("activity flag");
+    const int flag = c.args.int32s[0];
     if (flag != 0 && flag != 1)
         throw failure(err_value_range, "activity flag must be 1 or 0, not " + std::to_string(flag));
-    c.net.activate(block, flag == 1);
+    c.net.activate(c.args.texts[0], flag == 1);
 }
 
 // Two texts, a number, a third text and an optional fourth. The device keeps
 // the most recent calls in its state; nothing else depends on them.
 void res_method(call& c) {
     resource_call r;
-    r.texts.push_back(c.in.text("first text"));
-    r.texts.push_back(c.in.text("second text"));
-    r.number = c.in.uint32("number");
-    r.texts.push_back(c.in.text("third text"));
-    if (!c.in.at_end()) r.texts.push_back(c.in.text("fourth text"));
+    r.texts = c.args.texts;
+    r.number = c.args.uint32s[0];
     c.net.record(std::move(r));
 }
 

@@ -30,12 +30,12 @@ void list_factories(call& c) {
     push_names(c.out, names);
 }
 
-void list_funcs(call& c) { push_names(c.out, c.net.blocks_of(c.in.text("factory name"))); }
+void list_funcs(call& c) { push_names(c.out, c.net.blocks_of(c.args.texts[0])); }
 
 // Per property: name, type name, value. An enum sends its choices and then
 // the index of the current one; every other type sends its value as stored.
 void list_func_props(call& c) {
-    const block& b = c.net.block_named(c.in.text("block name"));
+    const block& b = c.net.block_named(c.args.texts[0]);
     const factory& f = c.net.factory_of(b);
     c.out.push<int>(static_cast<int>(f.properties.size()));
     for (const auto& p : f.properties) {
@@ -51,9 +51,9 @@ void list_func_props(call& c) {
     }
 }
 
-void list_outputs(call& c) { push_ports(c.out, c.net.outputs_of(c.in.text("block name"))); }
-void list_inputs(call& c) { push_ports(c.out, c.net.inputs_of(c.in.text("block name"))); }
+void list_outputs(call& c) { push_ports(c.out, c.net.outputs_of(c.args.texts[0])); }
+void list_inputs(call& c) { push_ports(c.out, c.net.inputs_of(c.args.texts[0])); }
 
-void list_output_cons(call& c) { push_names(c.out, c.net.output_connections(c.in.text("output name"))); }
+void list_output_cons(call& c) { push_names(c.out, c.net.output_connections(c.args.texts[0])); }
 
 }  // namespace fbemu

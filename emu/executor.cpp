@@ -48,9 +48,10 @@ void run(tarn::fb::fifo& io, unsigned long request) {
         if (!cmd) throw failure(err_unknown_command, "unknown command '" + name + "'");
     }
     state_store store(files_from_environment());
-    network net = store.load();
+    network& net = store.load();
     io.push<int>(0);
-    call c{in, net, io};
+    const arguments args = in.read(cmd->spec);
+    call c{args, net, io};
     cmd->run(c);
     if (!in.at_end()) throw failure(err_trailing_values, "unexpected values after the arguments");
     if (cmd->changes_network) store.save(net);

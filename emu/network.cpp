@@ -127,8 +127,10 @@ unsigned int network::create(const std::string& factory_name, const std::string&
     b.factory = f.name;
     b.ticket = next_ticket++;
     for (const auto& p : f.properties) b.values[p.name] = p.initial;
+    const unsigned int ticket = b.ticket;
     blocks[name] = std::move(b);
-    return blocks[name].ticket;
+    changes.push_back({change::create, {f.name, name}, ticket, {}});
+    return ticket;
 }
 
 void network::destroy(unsigned int ticket) {
@@ -141,6 +143,7 @@ void network::destroy(unsigned int ticket) {
     };
     connections.erase(std::remove_if(connections.begin(), connections.end(), touches), connections.end());
     blocks.erase(it);
+    changes.push_back({change::destroy, {}, ticket, {}});
 }
 
 void network::connect(const std::string& source, const std::string& destination, bool check_occupied) {
@@ -153,6 +156,7 @@ void network::connect(const std::string& source, const std::string& destination,
             throw failure(err_input_occupied, "input " + destination + " is already connected with " + c.source);
     }
     connections.push_back({source, destination});
+    changes.push_back({change::connect, {source, destination}, check_occupied ? 1u : 0u, {}});
 }
 
 void network::disconnect(const std::string& source, const std::string& destination) {
@@ -163,6 +167,7 @@ void network::disconnect(const std::string& source, const std::string& destinati
     });
     if (it == connections.end()) throw failure(err_no_connection, source + " is not connected with " + destination);
     connections.erase(it);
+    changes.push_back({change::disconnect, {source, destination}, 0, {}});
 }
 
 void network::write_properties(const std::string& name, const std::vector<std::pair<std::string, boost::any>>& values) {
@@ -175,12 +180,17 @@ void network::write_properties(const std::string& name, const std::vector<std::p
         if (!decl) throw failure(err_unknown_property, full_name + ": no such property (factory '" + f.name + "')");
         accepted.emplace_back(property, accept_value(*decl, v, full_name));
     }
-    for (auto& [property, v] : accepted) b.values[property] = std::move(v);
+    for (const auto& [property, v] : accepted) b.values[property] = v;
+    changes.push_back({change::write_properties, {name}, 0, std::move(accepted)});
 }
 
-void network::activate(const std::string& name, bool active) { mutable_block(name).active = active; }
+void network::activate(const std::string& name, bool active) {
+    mutable_block(name).active = active;
+    changes.push_back({change::activate, {name}, active ? 1u : 0u, {}});
+}
 
 void network::record(resource_call call) {
+    changes.push_back({change::record, call.texts, call.number, {}});
     resource_calls.push_back(std::move(call));
     if (resource_calls.size() > kept_resource_calls)
         resource_calls.erase(resource_calls.begin(),

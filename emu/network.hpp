@@ -51,6 +51,15 @@ struct resource_call {
     unsigned int number = 0;
 };
 
+// One successful change of the network, as the state journal keeps it.
+struct change {
+    enum kind { create, destroy, connect, disconnect, write_properties, activate, record };
+    kind what;
+    std::vector<std::string> texts;                          // names, endpoints or the call's texts
+    unsigned int number = 0;                                 // ticket, check flag, activity flag or the call's number
+    std::vector<std::pair<std::string, boost::any>> values;  // as stored, for write_properties
+};
+
 struct port_connections {
     std::string port;
     std::vector<std::string> peers;  // "block.port" at the other end, oldest first
@@ -63,6 +72,8 @@ public:
     std::vector<connection> connections;
     std::vector<resource_call> resource_calls;  // the most recent ones
     unsigned int next_ticket = 1;
+    // The changes made since the state store last took them, oldest first.
+    std::vector<change> changes;
 
     const factory& factory_named(const std::string& name) const;
     const block& block_named(const std::string& name) const;

@@ -70,20 +70,6 @@ std::vector<std::string> names(const json& obj, const char* key, const std::stri
     return out;
 }
 
-// A property value of the declared type, without per-value type tag.
-boost::any property_value(const property_decl& decl, const json& j) {
-    if (decl.type == "enum") {
-        const boost::any index = type_named("int32")->from_json(j);
-        return accept_value(decl, index, decl.name);
-    }
-    return type_named(decl.type)->from_json(j);
-}
-
-json property_json(const property_decl& decl, const boost::any& v) {
-    if (decl.type == "enum") return boost::any_cast<int>(v);
-    return type_named(decl.type)->to_json(v);
-}
-
 property_decl read_property(const json& j, const std::string& where) {
     if (!j.is_object()) bad(where, "an object expected");
     property_decl p;
@@ -149,6 +135,19 @@ block read_block(const network& net, const json& j, const std::string& where) {
 }
 
 }  // namespace
+
+boost::any property_value(const property_decl& decl, const json& j) {
+    if (decl.type == "enum") {
+        const boost::any index = type_named("int32")->from_json(j);
+        return accept_value(decl, index, decl.name);
+    }
+    return type_named(decl.type)->from_json(j);
+}
+
+json property_json(const property_decl& decl, const boost::any& v) {
+    if (decl.type == "enum") return boost::any_cast<int>(v);
+    return type_named(decl.type)->to_json(v);
+}
 
 json network_to_json(const network& net) {
     json j = json::object();
@@ -239,6 +238,7 @@ network network_from_json(const json& j) {
             bad("next_ticket", "a number above every block's ticket, at most 4294967295, expected");
         net.next_ticket = next->get<unsigned int>();
     }
+    net.changes.clear();  // building it is no change
     return net;
 }
 

@@ -10,6 +10,11 @@ namespace fbemu {
 
 json network_to_json(const network& net);
 
+// A property value as the network file writes it (an enum as its index, no
+// type tag), and back; property_value throws when `j` is no value of `decl`.
+json property_json(const property_decl& decl, const boost::any& v);
+boost::any property_value(const property_decl& decl, const json& j);
+
 // Checks everything: unknown types, factories, ports and properties, duplicate
 // names and tickets, values out of range. Throws std::runtime_error naming
 // the place ("blocks[2].properties.cutoff: ...").

@@ -23,19 +23,12 @@ std::string describe_tag(std::uint32_t tag) {
 }  // namespace
 
 std::uint32_t request_reader::peek_tag(const std::string& what) const {
-    tarn::fb::detail::region r(f_.reply_header);
-    unsigned char* at;
-    std::uint32_t available;
-    if (!r.readable(at, available) || available < 4) throw failure(err_truncated, what + " missing");
-    return tarn::fb::detail::load32(at);
+    const auto tag = tarn::fb::detail::region(f_.reply_header).next_tag();
+    if (!tag) throw failure(err_truncated, what + " missing");
+    return *tag;
 }
 
-bool request_reader::at_end() const {
-    tarn::fb::detail::region r(f_.reply_header);
-    unsigned char* at;
-    std::uint32_t available;
-    return !r.readable(at, available) || available == 0;
-}
+bool request_reader::at_end() const { return !tarn::fb::detail::region(f_.reply_header).unread(1); }
 
 template <class T>
 T request_reader::take(const std::string& what, const char* type_name) {
@@ -62,6 +55,34 @@ boost::any request_reader::value(const std::string& what) {
     } catch (const tarn::fb::fifo::error& e) {
         throw failure(err_truncated, what + " malformed: " + e.what());
     }
+}
+
+arguments request_reader::read(const tarn::fb::protocol::command& c) {
+    using tarn::fb::protocol::arg;
+    arguments a;
+    for (std::size_t i = 0; i < c.arity; ++i) {
+        const std::string what = c.args[i].what;
+        switch (c.args[i].kind) {
+        case arg::text: a.texts.push_back(text(what)); break;
+        case arg::uint32: a.uint32s.push_back(uint32(what)); break;
+        case arg::int32: a.int32s.push_back(int32(what)); break;
+        case arg::optional_text:
+            if (!at_end()) a.texts.push_back(text(what));
+            break;
+        case arg::texts:
+            while (!at_end()) a.texts.push_back(text(what));
+            break;
+        case arg::named_values:
+            // Each value is named by the block (the first text) and its property.
+            while (!at_end()) {
+                std::string name = text(what);
+                boost::any v = value("value of " + a.texts.at(0) + "." + name);
+                a.named_values.emplace_back(std::move(name), std::move(v));
+            }
+            break;
+        }
+    }
+    return a;
 }
 
 }  // namespace fbemu

@@ -6,11 +6,22 @@
 // naming the argument.
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <boost/any.hpp>
+#include <tarn/fb/commands.hpp>
 #include <tarn/fb/fifo.hpp>
 
 namespace fbemu {
+
+// A request's arguments, by kind, each in the order of the request.
+struct arguments {
+    std::vector<std::string> texts;  // also the optional text and the texts to the end
+    std::vector<unsigned int> uint32s;
+    std::vector<int> int32s;
+    std::vector<std::pair<std::string, boost::any>> named_values;
+};
 
 class request_reader {
 public:
@@ -22,6 +33,9 @@ public:
     unsigned int uint32(const std::string& what);
     // One value of any type the device stores (see value_types.hpp).
     boost::any value(const std::string& what);
+
+    // The arguments of command `c`, read in the shape its table entry gives.
+    arguments read(const tarn::fb::protocol::command& c);
 
     // Whether the request has no unread bytes left.
     bool at_end() const;

@@ -2,12 +2,13 @@
 // The table of value types and the JSON form of each.
 #include "value_types.hpp"
 
-#include <charconv>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
 #include <vector>
 
+#include <tarn/fb/float_text.hpp>
 #include <tarn/fb/region.hpp>
 
 namespace fbemu {
@@ -51,11 +52,15 @@ boost::any integer_from_json(const json& j) {
     return i.as<T>();
 }
 
-// Floating-point numbers; JSON has no NaN or infinity, so those are strings.
+// Floating-point numbers; JSON has no NaN or infinity, so those are words,
+// and a float is written as its shortest decimal.
 json floating_json(double d) {
-    if (std::isnan(d)) return "nan";
-    if (std::isinf(d)) return d > 0 ? "inf" : "-inf";
+    if (const char* word = tarn::fb::non_finite_word(d)) return word;
     return d;
+}
+json floating_json(float f) {
+    if (const char* word = tarn::fb::non_finite_word(f)) return word;
+    return tarn::fb::shortest_decimal(f);
 }
 template <class T>
 T floating_from(const json& j) {
@@ -69,16 +74,6 @@ T floating_from(const json& j) {
     const double d = j.get<double>();
     if (std::fabs(d) > std::numeric_limits<T>::max()) bad("number out of range");
     return static_cast<T>(d);
-}
-// A float is written as the shortest decimal that reads back as the same
-// float (0.8, not 0.800000011920929).
-json floating_json(float f) {
-    if (!std::isfinite(f)) return floating_json(static_cast<double>(f));
-    char text[32];
-    const auto written = std::to_chars(text, text + sizeof text, f);
-    double d = f;
-    std::from_chars(text, written.ptr, d);
-    return d;
 }
 template <class T>
 json floating_to_json(const boost::any& v) {
@@ -153,50 +148,83 @@ boost::any array_from_json(const json& j) { return array_from_json_at(j, 0); }
 json object_to_json(const boost::any& v) { return object_to_json_at(v, 0); }
 boost::any object_from_json(const json& j) { return object_from_json_at(j, 0); }
 
-// The macro arguments are type names, which cannot be parenthesised.
-// NOLINTBEGIN(bugprone-macro-parentheses)
-#define FBEMU_INTEGER(name, T, nestable)                                                                     \
-    {                                                                                                        \
-        name, tarn::fb::wire<T>::tag, &typeid(T), nestable, pop_typed<T>, push_typed<T>, integer_to_json<T>, \
-            integer_from_json<T>                                                                             \
-    }
-#define FBEMU_FLOATING(name, T)                                                                           \
-    {                                                                                                     \
-        name, tarn::fb::wire<T>::tag, &typeid(T), true, pop_typed<T>, push_typed<T>, floating_to_json<T>, \
-            floating_from_json<T>                                                                         \
-    }
-#define FBEMU_VECTOR(name, T)                                                                                 \
-    {                                                                                                         \
-        name, tarn::fb::wire<std::vector<T>>::tag, &typeid(std::vector<T>), false, pop_typed<std::vector<T>>, \
-            push_typed<std::vector<T>>, vector_to_json<T>, vector_from_json<T>                                \
-    }
-// NOLINTEND(bugprone-macro-parentheses)
+// How the state file and the property listings name each value type.
+template <class T>
+constexpr const char* name_of = nullptr;
+template <>
+constexpr const char* name_of<float> = "float";
+template <>
+constexpr const char* name_of<unsigned int> = "uint32";
+template <>
+constexpr const char* name_of<unsigned char> = "uint8";
+template <>
+constexpr const char* name_of<signed char> = "int8";
+template <>
+constexpr const char* name_of<short> = "int16";
+template <>
+constexpr const char* name_of<int> = "int32";
+template <>
+constexpr const char* name_of<long long> = "int64";
+template <>
+constexpr const char* name_of<unsigned long long> = "uint64";
+template <>
+constexpr const char* name_of<double> = "double";
+template <>
+constexpr const char* name_of<bool> = "bool";
+template <>
+constexpr const char* name_of<std::string> = "string";
+template <>
+constexpr const char* name_of<std::vector<float>> = "float_vector";
+template <>
+constexpr const char* name_of<std::vector<double>> = "double_vector";
+template <>
+constexpr const char* name_of<tarn::fb::nil> = "nil";
 
-const value_type types[] = {
-    FBEMU_FLOATING("float", float),
-    FBEMU_INTEGER("uint32", unsigned int, true),
-    FBEMU_INTEGER("uint8", unsigned char, true),
-    FBEMU_INTEGER("int8", signed char, true),
-    FBEMU_INTEGER("int16", short, true),
-    FBEMU_INTEGER("int32", int, true),
-    FBEMU_INTEGER("int64", long long, true),
-    FBEMU_INTEGER("uint64", unsigned long long, true),
-    FBEMU_FLOATING("double", double),
-    {"bool", tarn::fb::tag_bool, &typeid(bool), true, pop_typed<bool>, push_typed<bool>, bool_to_json, bool_from_json},
-    {"string", tarn::fb::tag_string, &typeid(std::string), true, pop_typed<std::string>, push_typed<std::string>,
-     string_to_json, string_from_json},
-    FBEMU_VECTOR("float_vector", float),
-    FBEMU_VECTOR("double_vector", double),
-    {"nil", tarn::fb::tag_nil, &typeid(tarn::fb::nil), false, pop_nil, push_nil_any, nil_to_json, nil_from_json},
-    {"array", tarn::fb::tag_array_begin, &typeid(fifo::array), true, pop_typed<fifo::array>, push_typed<fifo::array>,
-     array_to_json, array_from_json},
-    {"object", tarn::fb::tag_object_begin, &typeid(fifo::object), true, pop_typed<fifo::object>,
-     push_typed<fifo::object>, object_to_json, object_from_json},
-};
+// The entry of one of the library's value types.
+template <class T>
+value_type entry() {
+    static_assert(name_of<T> != nullptr, "every value type has a name");
+    value_type t{name_of<T>, tarn::fb::wire<T>::tag, &typeid(T), true, nullptr, nullptr, nullptr, nullptr};
+    if constexpr (!std::is_same_v<T, tarn::fb::nil>) {
+        t.pop = pop_typed<T>;
+        t.push = push_typed<T>;
+    }
+    if constexpr (std::is_same_v<T, bool>) {
+        t.to_json = bool_to_json;
+        t.from_json = bool_from_json;
+    } else if constexpr (std::is_floating_point_v<T>) {
+        t.to_json = floating_to_json<T>;
+        t.from_json = floating_from_json<T>;
+    } else if constexpr (std::is_integral_v<T>) {
+        t.to_json = integer_to_json<T>;
+        t.from_json = integer_from_json<T>;
+    } else if constexpr (std::is_same_v<T, std::string>) {
+        t.to_json = string_to_json;
+        t.from_json = string_from_json;
+    } else if constexpr (std::is_same_v<T, tarn::fb::nil>) {
+        // The library only reads nil values; the device writes them itself.
+        t.nestable = false;
+        t.pop = pop_nil;
+        t.push = push_nil_any;
+        t.to_json = nil_to_json;
+        t.from_json = nil_from_json;
+    } else {
+        t.nestable = false;  // numeric vectors
+        t.to_json = vector_to_json<typename T::value_type>;
+        t.from_json = vector_from_json<typename T::value_type>;
+    }
+    return t;
+}
 
-#undef FBEMU_INTEGER
-#undef FBEMU_FLOATING
-#undef FBEMU_VECTOR
+template <class... T>
+std::array<value_type, sizeof...(T) + 2> table_of(tarn::fb::type_list<T...>) {
+    return {entry<T>()...,
+            value_type{"array", tarn::fb::tag_array_begin, &typeid(fifo::array), true, pop_typed<fifo::array>,
+                       push_typed<fifo::array>, array_to_json, array_from_json},
+            value_type{"object", tarn::fb::tag_object_begin, &typeid(fifo::object), true, pop_typed<fifo::object>,
+                       push_typed<fifo::object>, object_to_json, object_from_json}};
+}
+const auto types = table_of(tarn::fb::value_types{});
 
 json tagged(const boost::any& v, int depth) {
     if (depth > max_depth) bad("values nested too deep");
@@ -256,42 +284,34 @@ void push_nil(fifo& f) {
     // then room for the one payload byte.
     tarn::fb::detail::region r(f.request_header);
     r.add(tarn::fb::detail::push_count, 1);
-    unsigned char* at;
-    std::uint32_t room;
-    if (!r.writable(at, room) || room < 5) throw fifo::error("push<tarn::fb::nil> failed");
-    tarn::fb::detail::store32(at, tarn::fb::tag_nil);
-    at[4] = 0;
+    const auto space = r.free_space(5);
+    if (!space) throw fifo::error("push<tarn::fb::nil> failed");
+    tarn::fb::detail::store32(space->at, tarn::fb::tag_nil);
+    space->at[4] = 0;
     r.add(tarn::fb::detail::write_cursor, 5);
 }
 
 bool integer_value(const boost::any& v, integer& out) {
-    if (const auto* p = boost::any_cast<signed char>(&v))
-        out = integer::of(*p);
-    else if (const auto* p = boost::any_cast<short>(&v))
-        out = integer::of(*p);
-    else if (const auto* p = boost::any_cast<int>(&v))
-        out = integer::of(*p);
-    else if (const auto* p = boost::any_cast<long long>(&v))
-        out = integer::of(*p);
-    else if (const auto* p = boost::any_cast<unsigned char>(&v))
-        out = integer::of(*p);
-    else if (const auto* p = boost::any_cast<unsigned int>(&v))
-        out = integer::of(*p);
-    else if (const auto* p = boost::any_cast<unsigned long long>(&v))
-        out = integer::of(*p);
-    else
-        return false;
-    return true;
+    bool found = false;
+    tarn::fb::visit_held(v, [&](const auto& x) {
+        using T = std::decay_t<decltype(x)>;
+        if constexpr (std::is_integral_v<T> && !std::is_same_v<T, bool>) {
+            out = integer::of(x);
+            found = true;
+        }
+    });
+    return found;
 }
 
 bool floating_value(const boost::any& v, double& out) {
-    if (const auto* p = boost::any_cast<float>(&v))
-        out = *p;
-    else if (const auto* p = boost::any_cast<double>(&v))
-        out = *p;
-    else
-        return false;
-    return true;
+    bool found = false;
+    tarn::fb::visit_held(v, [&](const auto& x) {
+        if constexpr (std::is_floating_point_v<std::decay_t<decltype(x)>>) {
+            out = x;
+            found = true;
+        }
+    });
+    return found;
 }
 
 }  // namespace fbemu

@@ -2,6 +2,7 @@
 // The next value of any scalar type as a double (pop_as_double) or as text
 // (pop_as_string). Both read the payloads themselves: unlike the typed pops
 // they take an incomplete scalar payload as a zero instead of failing.
+#include <array>
 #include <cstring>
 #include <string>
 #include <type_traits>
@@ -49,20 +50,22 @@ struct scalar {
     double (*number)(const unsigned char*);
     std::string (*text)(const unsigned char*);
 };
-template <class T, std::uint32_t Tag>
+template <class T>
 constexpr scalar scalar_of() {
-    static_assert(payload_size(Tag) == (std::is_same<T, bool>::value ? wire<bool>::size : sizeof(T)),
-                  "payload size of the encoding");
-    return {Tag, payload_size(Tag), &number_of<T>, &text_of<T>};
+    return {wire<T>::tag, wire<T>::size, &number_of<T>, &text_of<T>};
 }
-constexpr scalar scalars[] = {
-    scalar_of<signed char, tag_int8>(),    scalar_of<short, tag_int16>(),
-    scalar_of<int, tag_int32>(),           scalar_of<long long, tag_int64>(),
-    scalar_of<unsigned char, tag_uint8>(), scalar_of<unsigned short, tag_uint16>(),
-    scalar_of<unsigned int, tag_uint32>(), scalar_of<unsigned long long, tag_uint64>(),
-    scalar_of<double, tag_double>(),       scalar_of<float, tag_float>(),
-    scalar_of<bool, tag_bool>(),
-};
+// The numbers of the value types and the 16-bit one no typed pop reads.
+template <class... T>
+constexpr auto scalars_of(type_list<T...>) {
+    constexpr std::size_t count = (0 + ... + std::size_t{std::is_arithmetic_v<T>});
+    std::array<scalar, count + 1> table{scalar_of<unsigned short>()};
+    std::size_t next = 1;
+    (..., [&] {
+        if constexpr (std::is_arithmetic_v<T>) table[next++] = scalar_of<T>();
+    }());
+    return table;
+}
+constexpr auto scalars = scalars_of(value_types{});
 const scalar* scalar_for(std::uint32_t tag) {
     for (const scalar& s : scalars)
         if (s.tag == tag) return &s;
@@ -148,10 +151,9 @@ std::string string_text(unread& in) {
 template <class To>
 typename To::result convert(unsigned char* header) {
     region r(header);
-    unsigned char* at;
-    std::uint32_t available;
-    if (!r.readable(at, available) || available < 4) throw fifo::error(To::no_tag);
-    const std::uint32_t tag = load32(at);
+    const auto in = r.unread(4);
+    if (!in) throw fifo::error(To::no_tag);
+    const std::uint32_t tag = load32(in->at);
     if (tag < tag_int8 || tag > tag_bool) throw fifo::error(To::bad_tag);
     if constexpr (!To::reads_strings) {
         if (tag == tag_string) throw fifo::error(To::no_number);  // left unread for pop<std::string>
@@ -159,17 +161,17 @@ typename To::result convert(unsigned char* header) {
 
     r.add(detail::pop_count, 1);
     r.add(detail::read_cursor, 4);
-    unread in(r, at + 4, available - 4);
+    unread rest(r, in->at + 4, in->size - 4);
     if constexpr (To::reads_strings) {
-        if (tag == tag_string) return string_text(in);
+        if (tag == tag_string) return string_text(rest);
     }
     if (tag == tag_nil) {
-        in.take(wire<nil>::size);  // the payload byte, when it is there
+        rest.take(wire<nil>::size);  // the payload byte, when it is there
         return To::nil();
     }
-    if (tag == tag_float_vector || tag == tag_double_vector) return To::convert(first_element(in, tag));
+    if (tag == tag_float_vector || tag == tag_double_vector) return To::convert(first_element(rest, tag));
     const scalar& type = *scalar_for(tag);
-    const unsigned char* payload = in.take(type.size);
+    const unsigned char* payload = rest.take(type.size);
     return To::convert({type, payload != nullptr ? payload : zeros});
 }
 

@@ -55,11 +55,6 @@ driver::~driver() {
 
 void driver::reset_request() { detail::region(fifo->request_header).clear(); }
 
-void driver::start_request(int code) {
-    reset_request();
-    fifo->push<int>(code);
-}
-
 int driver::ioctl_with_int_cmd(const char* name) {
     if (::ioctl(fd, request_int_cmd) != 0) {
         static std::string ioctl_failure;

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
+// Readers for the property and port entries of the listing replies, with
+// values rendered as text or kept as data.
 #include <tarn/fb/entries.hpp>
 
-#include <algorithm>
 #include <map>
+#include <type_traits>
 
 namespace tarn {
 namespace fb {
@@ -23,37 +25,30 @@ std::string render_list(const Range& items, const char* open, const char* close)
     return text + close;
 }
 
+// Scalars as pop_as_string renders them, numeric vectors as lists.
+template <class T>
+std::string render_value(const T& x) {
+    if constexpr (std::is_same_v<T, std::string>)
+        return x;
+    else if constexpr (std::is_same_v<T, bool>)
+        return x ? "true" : "false";
+    else if constexpr (std::is_same_v<T, nil>)
+        return "nil";
+    else if constexpr (std::is_arithmetic_v<T>)
+        return std::to_string(x);
+    else
+        return render_list(std::vector<boost::any>(x.begin(), x.end()), "[", "]");
+}
+
 std::string render(const boost::any& v) {
-    const std::type_info& t = v.type();
-    if (t == typeid(signed char)) return std::to_string(boost::any_cast<signed char>(v));
-    if (t == typeid(short)) return std::to_string(boost::any_cast<short>(v));
-    if (t == typeid(int)) return std::to_string(boost::any_cast<int>(v));
-    if (t == typeid(long long)) return std::to_string(boost::any_cast<long long>(v));
-    if (t == typeid(unsigned char)) return std::to_string(boost::any_cast<unsigned char>(v));
-    if (t == typeid(unsigned int)) return std::to_string(boost::any_cast<unsigned int>(v));
-    if (t == typeid(unsigned long long)) return std::to_string(boost::any_cast<unsigned long long>(v));
-    if (t == typeid(float)) return std::to_string(double{boost::any_cast<float>(v)});
-    if (t == typeid(double)) return std::to_string(boost::any_cast<double>(v));
-    if (t == typeid(bool)) return boost::any_cast<bool>(v) ? "true" : "false";
-    if (t == typeid(nil)) return "nil";
-    if (t == typeid(std::string)) return boost::any_cast<const std::string&>(v);
-    if (t == typeid(std::vector<float>)) {
-        const auto& xs = boost::any_cast<const std::vector<float>&>(v);
-        std::vector<boost::any> items(xs.begin(), xs.end());
-        return render_list(items, "[", "]");
-    }
-    if (t == typeid(std::vector<double>)) {
-        const auto& xs = boost::any_cast<const std::vector<double>&>(v);
-        std::vector<boost::any> items(xs.begin(), xs.end());
-        return render_list(items, "[", "]");
-    }
-    if (t == typeid(fifo::array)) return render_list(boost::any_cast<const fifo::array&>(v), "[", "]");
-    if (t == typeid(fifo::object)) {
+    std::string text;
+    if (visit_held(v, [&text](const auto& x) { text = render_value(x); })) return text;
+    if (const auto* array = boost::any_cast<fifo::array>(&v)) return render_list(*array, "[", "]");
+    if (const auto* obj = boost::any_cast<fifo::object>(&v)) {
         // Sorted by key, so the text does not depend on the map's order.
-        const auto& obj = boost::any_cast<const fifo::object&>(v);
         std::map<std::string, const boost::any*> sorted;
-        for (const auto& kv : obj) sorted.emplace(kv.first, &kv.second);
-        std::string text("{");
+        for (const auto& kv : *obj) sorted.emplace(kv.first, &kv.second);
+        text = "{";
         for (const auto& kv : sorted) {
             if (text.size() > 1) text += ", ";
             text += kv.first + ": " + render(*kv.second);
@@ -64,13 +59,7 @@ std::string render(const boost::any& v) {
 }
 
 // The tag of the next unread value, or 0 when there is none.
-std::uint32_t next_tag(fifo& f) {
-    detail::region r(f.reply_header);
-    unsigned char* at;
-    std::uint32_t available;
-    if (!r.readable(at, available) || available < 4) return 0;
-    return detail::load32(at);
-}
+std::uint32_t next_tag(fifo& f) { return detail::region(f.reply_header).next_tag().value_or(0); }
 
 // An enum's choices: their count, then that many names.
 std::vector<std::string> pop_choices(fifo& f) {

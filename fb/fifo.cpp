@@ -28,13 +28,13 @@ void push_counted(unsigned char* header, std::uint32_t tag, const char* name, st
                   std::size_t n, bool nul) {
     region r(header);
     r.add(detail::push_count, 1);
-    unsigned char* at;
-    std::uint32_t room;
-    if (!r.writable(at, room) || room < 4) throw fifo::error(std::string("push<") + name + "> failed");
+    const auto space = r.free_space(4);
+    if (!space) throw fifo::error(std::string("push<") + name + "> failed");
+    unsigned char* const at = space->at;
     store32(at, tag);
     r.add(detail::write_cursor, 4);
     const std::uint64_t need = 4 + std::uint64_t{n} + (nul ? 1 : 0);
-    if (room - 4 < need) throw fifo::error(std::string("push<") + name + "> failed");
+    if (space->size - 4 < need) throw fifo::error(std::string("push<") + name + "> failed");
     store32(at + 4, word);
     if (n) std::memcpy(at + 8, data, n);
     if (nul) at[8 + n] = 0;
@@ -49,10 +49,11 @@ const unsigned char* pop_counted(unsigned char* header, std::uint32_t tag, const
                                  std::uint32_t& word) {
     region r(header);
     r.add(detail::pop_count, 1);
-    unsigned char* at;
-    std::uint32_t available;
     auto failed = [name] { return fifo::error(std::string("pop<") + name + "> failed"); };
-    if (!r.readable(at, available) || available < 4) throw failed();
+    const auto in = r.unread(4);
+    if (!in) throw failed();
+    const unsigned char* const at = in->at;
+    const std::uint32_t available = in->size;
     const std::uint32_t t = load32(at);
     r.add(detail::read_cursor, 4);
     if (t != tag || available < 8) throw failed();

@@ -49,9 +49,6 @@ const container* container_opened_by(std::uint32_t tag) {
     throw fifo::error(message);
 }
 
-template <class... T>
-struct type_list {};
-
 // ---- writing ----
 
 // A rejected value is logged before it is thrown.
@@ -63,10 +60,9 @@ struct type_list {};
 // Writes a bare marker tag; markers leave push_count alone.
 void write_marker(unsigned char* header, const container& c, std::uint32_t tag) {
     region r(header);
-    unsigned char* at;
-    std::uint32_t room;
-    if (!r.writable(at, room) || room < 4) fail("push", c, " failed");
-    store32(at, tag);
+    const auto space = r.free_space(4);
+    if (!space) fail("push", c, " failed");
+    store32(space->at, tag);
     r.add(detail::write_cursor, 4);
 }
 
@@ -178,31 +174,20 @@ private:
 
 constexpr const char* no_tag_message = "pop_as_string: could no retrieve type";
 
-// The tag at the read cursor, left unread and uncounted; false when fewer than
-// 4 bytes are unread.
-bool peek_tag(unsigned char* header, std::uint32_t& tag) {
-    unsigned char* at;
-    std::uint32_t available;
-    if (!region(header).readable(at, available) || available < 4) return false;
-    tag = load32(at);
-    return true;
-}
 void skip_marker(unsigned char* header) { region(header).add(detail::read_cursor, 4); }
 
-// The typed pop for each scalar tag, its result boxed.
+// The typed pop of the value type with this tag, its result boxed; nullptr
+// for the markers and unknown tags.
 using scalar_reader = boost::any (*)(fifo&);
 template <class T>
 boost::any read_boxed(fifo& f) {
     return f.pop<T>();
 }
-template <class... T>
-scalar_reader reader_for(std::uint32_t tag, type_list<T...>) {
+scalar_reader reader_for(std::uint32_t tag) {
     scalar_reader r = nullptr;
-    (void)(... || (tag == wire<T>::tag && (r = &read_boxed<T>)));
+    visit_tag(tag, [&r](auto type) { r = &read_boxed<typename decltype(type)::type>; });
     return r;
 }
-using readable_scalars = type_list<signed char, short, int, long long, unsigned char, unsigned int, unsigned long long,
-                                   std::string, double, float, std::vector<float>, std::vector<double>, nil, bool>;
 
 // Destroys a tree one level at a time: every array and object is emptied
 // into a work list before it goes, so no destructor recurses through the
@@ -266,27 +251,25 @@ public:
     // Reads the begin marker of an array or object that the caller asked for.
     void begin(const container& c) {
         region r(f_.reply_header);
-        unsigned char* at;
-        std::uint32_t available;
-        if (!r.readable(at, available) || available < 4) fail("pop", c, c.begin_expected);
-        const std::uint32_t t = load32(at);
+        const auto t = r.next_tag();
+        if (!t) fail("pop", c, c.begin_expected);
         r.add(detail::read_cursor, 4);
-        if (t != c.begin) fail("pop", c, c.begin_expected);
+        if (*t != c.begin) fail("pop", c, c.begin_expected);
         open_.emplace_back(c);
     }
 
     // Reads one value of whatever type comes next. A scalar is returned; an
     // array or object is opened instead and the result is empty.
     boost::any any() {
-        std::uint32_t t;
-        if (!peek_tag(f_.reply_header, t)) throw fifo::error(no_tag_message);
-        if (const container* c = container_opened_by(t)) {
+        const auto t = region(f_.reply_header).next_tag();
+        if (!t) throw fifo::error(no_tag_message);
+        if (const container* c = container_opened_by(*t)) {
             if (open_.size() == max_depth) fail("pop", *c, " nesting too deep");
             skip_marker(f_.reply_header);
             open_.emplace_back(*c);
             return {};
         }
-        if (scalar_reader read = reader_for(t, readable_scalars{})) return read(f_);
+        if (scalar_reader read = reader_for(*t)) return read(f_);
         throw fifo::error("pop_any unknown type");
     }
 
@@ -307,9 +290,9 @@ private:
     open_for_reading read_to_end() {
         for (;;) {
             open_for_reading& top = open_.back();
-            std::uint32_t t;
-            if (!peek_tag(f_.reply_header, t)) fail("pop", *top.kind, top.kind->end_expected);
-            if (t == top.kind->end) {
+            const auto t = region(f_.reply_header).next_tag();
+            if (!t) fail("pop", *top.kind, top.kind->end_expected);
+            if (*t == top.kind->end) {
                 skip_marker(f_.reply_header);
                 open_for_reading done = std::move(top);
                 open_.pop_back();

@@ -22,64 +22,55 @@ std::set<std::string> pop_name_set(tarn::fb::fifo& f, int count) {
     return names;
 }
 
-}  // namespace
-
 // Pops the count, reports it on standard output, then pops that many names.
-std::set<std::string> driver::pop_names(const char* count_label) {
-    const int count = fifo->pop<int>();
+std::set<std::string> pop_names(tarn::fb::fifo& f, const char* count_label) {
+    const int count = f.pop<int>();
     std::cout << count_label << count << std::endl;
-    return pop_name_set(*fifo, count);
+    return pop_name_set(f, count);
 }
+
+// A property or port query: its results stay in the reply region, read under
+// the lock that comes with them.
+template <const protocol::command& C>
+locked_reply query_block(driver& session, const std::string& block) {
+    std::unique_lock<std::mutex> lock(session.mutex);
+    detail::send<C>(session, block);
+    return locked_reply(std::move(lock), *session.fifo);
+}
+
+}  // namespace
 
 std::set<std::string> driver::list_factories() {
     std::lock_guard<std::mutex> lock(mutex);
-    send(16, "list_factories");
-    return pop_names("list factories: count = ");
+    detail::send<protocol::list_factories>(*this);
+    return pop_names(*fifo, "list factories: count = ");
 }
 
 std::set<std::string> driver::list_funcs(const std::string& factory) {
     std::lock_guard<std::mutex> lock(mutex);
-    send(17, "list_funcs", factory);
-    return pop_names("list funcs: count = ");
+    detail::send<protocol::list_funcs>(*this, factory);
+    return pop_names(*fifo, "list funcs: count = ");
 }
 
+// Without keep_lock the lock goes with the temporary; the results stay.
 tarn::fb::fifo& driver::list_func_props(const std::string& block) {
-    std::unique_lock<std::mutex> held;
-    return list_func_props(block, held);
+    return query_block<protocol::list_func_props>(*this, block).reply();
 }
-
 tarn::fb::fifo& driver::list_func_outputs(const std::string& block) {
-    std::unique_lock<std::mutex> held;
-    return list_func_outputs(block, held);
+    return query_block<protocol::list_outputs>(*this, block).reply();
 }
-
 tarn::fb::fifo& driver::list_func_inputs(const std::string& block) {
-    std::unique_lock<std::mutex> held;
-    return list_func_inputs(block, held);
+    return query_block<protocol::list_inputs>(*this, block).reply();
 }
 
-tarn::fb::fifo& driver::list_func_props(const std::string& block, std::unique_lock<std::mutex>& held) {
-    held = std::unique_lock<std::mutex>();
-    std::unique_lock<std::mutex> lock(mutex);
-    send(18, "list_func_props", block);
-    held = std::move(lock);
-    return *fifo;
+locked_reply driver::list_func_props(const std::string& block, keep_lock_t) {
+    return query_block<protocol::list_func_props>(*this, block);
 }
-
-tarn::fb::fifo& driver::list_func_outputs(const std::string& block, std::unique_lock<std::mutex>& held) {
-    held = std::unique_lock<std::mutex>();
-    std::unique_lock<std::mutex> lock(mutex);
-    send(19, "list_outputs", block);
-    held = std::move(lock);
-    return *fifo;
+locked_reply driver::list_func_outputs(const std::string& block, keep_lock_t) {
+    return query_block<protocol::list_outputs>(*this, block);
 }
-
-tarn::fb::fifo& driver::list_func_inputs(const std::string& block, std::unique_lock<std::mutex>& held) {
-    held = std::unique_lock<std::mutex>();
-    std::unique_lock<std::mutex> lock(mutex);
-    send(20, "list_inputs", block);
-    held = std::move(lock);
-    return *fifo;
+locked_reply driver::list_func_inputs(const std::string& block, keep_lock_t) {
+    return query_block<protocol::list_inputs>(*this, block);
 }
 
 namespace {
@@ -99,13 +90,13 @@ int named_command_count(driver& session, const std::string& command, const std::
 
 std::set<std::string> driver::list_output_cons(const std::string& name) {
     std::lock_guard<std::mutex> lock(mutex);
-    static const std::string command("list_output_cons");
+    static const std::string command(protocol::list_output_cons.name);
     return pop_name_set(*fifo, named_command_count(*this, command, name));
 }
 
 int driver::output_connections_count(const std::string& name) {
     std::lock_guard<std::mutex> lock(mutex);
-    static const std::string command("list_output_cons");
+    static const std::string command(protocol::list_output_cons.name);
     return named_command_count(*this, command, name);
 }
 

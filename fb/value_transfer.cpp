@@ -10,9 +10,6 @@ namespace fb {
 
 namespace {
 
-constexpr int write_props_code = 8;
-constexpr int value_code = 10;
-
 // Stands in for every value of a multi-value read that cannot be read as a
 // number.
 constexpr double unreadable_value = 3e20;
@@ -21,7 +18,7 @@ constexpr double unreadable_value = 3e20;
 
 void driver::write_func_props(const std::string& block, const std::list<property>& props) {
     std::lock_guard<std::mutex> lock(mutex);
-    start_request(write_props_code);
+    detail::start_request(*this, protocol::write_func_props);
     fifo->push(block);
     for (const property& p : props) {
         boost::apply_visitor(
@@ -31,26 +28,26 @@ void driver::write_func_props(const std::string& block, const std::list<property
             },
             p);
     }
-    ioctl_with_int_cmd("write_func_props");
+    ioctl_with_int_cmd(protocol::write_func_props.name);
 }
 
 double driver::value(const std::string& name) {
     std::lock_guard<std::mutex> lock(mutex);
-    send(value_code, "value", name);
+    detail::send<protocol::value>(*this, name);
     return fifo->pop_as_double();
 }
 
 std::string driver::value_str(const std::string& name) {
     std::lock_guard<std::mutex> lock(mutex);
-    send(value_code, "value", name);
+    detail::send<protocol::value>(*this, name);
     return fifo->pop_as_string();
 }
 
 void driver::value(const std::vector<std::string>& names, std::vector<double>& values) {
     std::lock_guard<std::mutex> lock(mutex);
-    start_request(value_code);
+    detail::start_request(*this, protocol::value);
     for (const std::string& n : names) fifo->push(n);
-    ioctl_with_int_cmd("value");
+    ioctl_with_int_cmd(protocol::value.name);
     values.clear();
     values.reserve(names.size());
     for (std::size_t i = 0; i < names.size(); ++i) {

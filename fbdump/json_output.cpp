@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
+// The network as one JSON document.
 #include "json_output.hpp"
 
-#include <charconv>
-#include <cmath>
 #include <map>
+#include <type_traits>
 
 #include <nlohmann/json.hpp>
+#include <tarn/fb/float_text.hpp>
 
 namespace fbdump {
 
@@ -14,24 +15,15 @@ namespace {
 using json = nlohmann::ordered_json;  // members in the order written
 using tarn::fb::fifo;
 
-// JSON has no NaN or infinities; they are written as the strings the
-// emulator's network files use.
-json non_finite(double d) {
-    if (std::isnan(d)) return "nan";
-    return d > 0 ? "inf" : "-inf";
-}
-
-json number(double d) { return std::isfinite(d) ? json(d) : non_finite(d); }
-
-// A float as the shortest decimal that reads back as the same float, so that
-// 0.8f is written 0.8 rather than 0.800000011920929.
-json number(float f) {
-    if (!std::isfinite(f)) return non_finite(f);
-    char text[32];
-    const auto written = std::to_chars(text, text + sizeof text, f);
-    double d = f;
-    std::from_chars(text, written.ptr, d);
+// JSON has no NaN or infinities; they are written as the words the
+// emulator's network files use. A float is written as its shortest decimal.
+json number(double d) {
+    if (const char* word = tarn::fb::non_finite_word(d)) return word;
     return d;
+}
+json number(float f) {
+    if (const char* word = tarn::fb::non_finite_word(f)) return word;
+    return tarn::fb::shortest_decimal(f);
 }
 
 template <class T>
@@ -41,41 +33,42 @@ json numbers(const std::vector<T>& xs) {
     return out;
 }
 
+// One value of the value types.
 template <class T>
-const T* held(const boost::any& v) {
-    return boost::any_cast<T>(&v);
+json scalar_json(const T& x) {
+    if constexpr (std::is_floating_point_v<T>)
+        return number(x);
+    else if constexpr (std::is_same_v<T, signed char>)
+        return static_cast<int>(x);
+    else if constexpr (std::is_same_v<T, unsigned char>)
+        return static_cast<unsigned int>(x);
+    else if constexpr (std::is_same_v<T, tarn::fb::nil>)
+        return nullptr;
+    else if constexpr (std::is_arithmetic_v<T> || std::is_same_v<T, std::string>)
+        return x;
+    else
+        return numbers(x);
 }
 
 // Any value the value stream reads; arrays and objects nest as deep as the
 // stream allows (a bounded depth).
 json value_json(const boost::any& v) {
-    if (auto* x = held<float>(v)) return number(*x);
-    if (auto* x = held<double>(v)) return number(*x);
-    if (auto* x = held<signed char>(v)) return static_cast<int>(*x);
-    if (auto* x = held<short>(v)) return *x;
-    if (auto* x = held<int>(v)) return *x;
-    if (auto* x = held<long long>(v)) return *x;
-    if (auto* x = held<unsigned char>(v)) return static_cast<unsigned int>(*x);
-    if (auto* x = held<unsigned int>(v)) return *x;
-    if (auto* x = held<unsigned long long>(v)) return *x;
-    if (auto* x = held<bool>(v)) return *x;
-    if (auto* x = held<std::string>(v)) return *x;
-    if (auto* x = held<std::vector<float>>(v)) return numbers(*x);
-    if (auto* x = held<std::vector<double>>(v)) return numbers(*x);
-    if (auto* x = held<fifo::array>(v)) {
-        json out = json::array();
+    json out;
+    if (tarn::fb::visit_held(v, [&out](const auto& x) { out = scalar_json(x); })) return out;
+    if (const auto* x = boost::any_cast<fifo::array>(&v)) {
+        out = json::array();
         for (const boost::any& e : *x) out.push_back(value_json(e));
         return out;
     }
-    if (auto* x = held<fifo::object>(v)) {
+    if (const auto* x = boost::any_cast<fifo::object>(&v)) {
         // By key, so that the document does not depend on the map's order.
         std::map<std::string, const boost::any*> sorted;
         for (const auto& kv : *x) sorted.emplace(kv.first, &kv.second);
-        json out = json::object();
+        out = json::object();
         for (const auto& kv : sorted) out[kv.first] = value_json(*kv.second);
         return out;
     }
-    return nullptr;  // nil
+    return nullptr;
 }
 
 json property_json(const tarn::fb::property_data& p) {

@@ -78,14 +78,19 @@ void list_ports(const port_listing& kind, const std::string& block) {
         << std::endl;
     rule(68);
     for (int row = 1; row <= count; ++row) {
-        const tarn::fb::port_entry port = tarn::fb::pop_port_entry(reply);
-        const std::string first = port.connections.empty() ? std::string() : port.connections.front();
-        out << row_opener << std::setw(8) << row << bar << color_green << std::setw(24) << port.name << bar
-            << std::setw(32) << first << color_reset << bar << std::endl;
+        // Each row is written as soon as its connection name is read, so a
+        // reply that ends early leaves every complete row on the output.
+        const std::string port = reply.pop<std::string>();
+        const int connections = reply.pop<int>();
+        const std::string first = connections != 0 ? reply.pop<std::string>() : std::string();
+        out << row_opener << std::setw(8) << row << bar << color_green << std::setw(24) << port << bar << std::setw(32)
+            << first << color_reset << bar << std::endl;
         // Further connections of the port on rows of their own.
-        for (std::size_t i = 1; i < port.connections.size(); ++i)
-            out << row_opener << std::setw(8) << bar << color_green << std::setw(24) << bar << std::setw(32)
-                << port.connections[i] << color_reset << bar << std::endl;
+        for (int more = 1; more < connections; ++more) {
+            const std::string next = reply.pop<std::string>();
+            out << row_opener << std::setw(8) << bar << color_green << std::setw(24) << bar << std::setw(32) << next
+                << color_reset << bar << std::endl;
+        }
     }
 }
 

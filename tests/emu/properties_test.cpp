@@ -177,10 +177,9 @@ TEST_F(emu_properties, other_property_types_are_stored_and_listed_with_their_tag
     raw.push_back(0);
     testing_support::put32(raw, tarn::fb::tag_object_end);
     tarn::fb::detail::region r(d.fifo->request_header);
-    unsigned char* at;
-    std::uint32_t room;
-    ASSERT_TRUE(r.writable(at, room));
-    std::memcpy(at, raw.data(), raw.size());
+    const auto space = r.free_space(static_cast<std::uint32_t>(raw.size()));
+    ASSERT_TRUE(space);
+    std::memcpy(space->at, raw.data(), raw.size());
     r.add(tarn::fb::detail::write_cursor, static_cast<std::uint32_t>(raw.size()));
     expect_device_error([&] { d.ioctl_with_int_cmd("write_func_props"); }, 18,
                         "rec.meta: a nil cannot stand inside an array or object");

@@ -37,7 +37,7 @@ thrown device_error(F&& f) {
     return {};
 }
 
-class DriverSession : public ::testing::Test {
+class fb_driver_session : public ::testing::Test {
 protected:
     void SetUp() override { fake_device::set_present(true); }
     driver session;
@@ -51,7 +51,7 @@ protected:
 
 }  // namespace
 
-TEST_F(DriverSession, TheWindowIsLaidOutAsTwoRegions) {
+TEST_F(fb_driver_session, the_window_is_laid_out_as_two_regions) {
     auto* base = static_cast<unsigned char*>(session.shm);
     const std::uint32_t b = detail::address_of(base);
     ASSERT_NE(b, 0u);
@@ -65,7 +65,7 @@ TEST_F(DriverSession, TheWindowIsLaidOutAsTwoRegions) {
     }
 }
 
-TEST_F(DriverSession, EditingOperationsSendTheirCodeAndTypedArguments) {
+TEST_F(fb_driver_session, editing_operations_send_their_code_and_typed_arguments) {
     struct op {
         const char* what;
         std::function<void()> run;
@@ -96,7 +96,7 @@ TEST_F(DriverSession, EditingOperationsSendTheirCodeAndTypedArguments) {
     EXPECT_EQ(only_request().bytes, request_of(3, std::string("gain"), std::string("g1")));
 }
 
-TEST_F(DriverSession, FailureStatusesBecomeDeviceErrors) {
+TEST_F(fb_driver_session, failure_statuses_become_device_errors) {
     struct reply {
         const char* what;
         stream bytes;
@@ -131,7 +131,7 @@ TEST_F(DriverSession, FailureStatusesBecomeDeviceErrors) {
     EXPECT_EQ(session.create("gain", "g"), 5u);
 }
 
-TEST_F(DriverSession, NameListsAreSortedSetsAfterACountLine) {
+TEST_F(fb_driver_session, name_lists_are_sorted_sets_after_a_count_line) {
     fake_device::answer(ok().i32(3).str("b").str("a").str("b").bytes);
     testing::internal::CaptureStdout();
     EXPECT_EQ(session.list_factories(), (std::set<std::string>{"a", "b"}));
@@ -156,7 +156,7 @@ TEST_F(DriverSession, NameListsAreSortedSetsAfterACountLine) {
     EXPECT_EQ(only_request().bytes, request_of(20, std::string("blk")));
 }
 
-TEST_F(DriverSession, OutputConnectionsUseTheNamedRequest) {
+TEST_F(fb_driver_session, output_connections_use_the_named_request) {
     const auto named = request_of(std::string("list_output_cons"), std::string("osc.out"));
     fake_device::answer(ok().i32(2).str("b.in").str("a.in").bytes);
     EXPECT_EQ(session.list_output_cons("osc.out"), (std::set<std::string>{"a.in", "b.in"}));
@@ -179,7 +179,7 @@ TEST_F(DriverSession, OutputConnectionsUseTheNamedRequest) {
     }
 }
 
-TEST(DriverInstance, AMissingDeviceIsTriedAgainOnTheNextCall) {
+TEST(fb_driver_instance, a_missing_device_is_tried_again_on_the_next_call) {
     fake_device::set_present(false);
     const int opens = fake_device::open_count();
     const thrown e = device_error([] { driver::instance(); });

@@ -21,7 +21,7 @@ using testing_support::put32;
 
 namespace {
 
-class FifoTest : public ::testing::Test {
+class fb_fifo : public ::testing::Test {
 protected:
     testing_support::window w;
     fifo& f = w.fifo;
@@ -46,7 +46,7 @@ bytes word(std::uint32_t w) {
 
 }  // namespace
 
-TEST_F(FifoTest, EachTypeHasItsExactEncoding) {
+TEST_F(fb_fifo, each_type_has_its_exact_encoding) {
     f.push<signed char>(-2);
     f.push<short>(-300);
     f.push<int>(-5);
@@ -86,7 +86,7 @@ TEST_F(FifoTest, EachTypeHasItsExactEncoding) {
     EXPECT_EQ(w.request().word(push_count), 15u);
 }
 
-TEST_F(FifoTest, ValuesReadBackAtUnalignedAddresses) {
+TEST_F(fb_fifo, values_read_back_at_unaligned_addresses) {
     f.push(std::string("xy"));  // 11 bytes: what follows is not 4-aligned
     f.push<int>(-123456);
     f.push<long long>(std::numeric_limits<long long>::min());
@@ -115,7 +115,7 @@ TEST_F(FifoTest, ValuesReadBackAtUnalignedAddresses) {
     EXPECT_EQ(w.reply().word(read_cursor), w.reply().word(write_cursor));
 }
 
-TEST_F(FifoTest, ReplyWordsAreReadLeniently) {
+TEST_F(fb_fifo, reply_words_are_read_leniently) {
     // Any nonzero bool word is true; nil's payload byte is skipped unread.
     w.set_reply(cat({word(114), word(2), word(113), {0x55}, word(102), word(7)}));
     EXPECT_TRUE(f.pop<bool>());
@@ -123,7 +123,7 @@ TEST_F(FifoTest, ReplyWordsAreReadLeniently) {
     EXPECT_EQ(f.pop<int>(), 7);
 }
 
-TEST_F(FifoTest, FailedPushesLeaveTheDocumentedState) {
+TEST_F(fb_fifo, failed_pushes_leave_the_documented_state) {
     // Room for the tag only: the tag stays written, write_cursor reaches end.
     limit_request_room(4);
     EXPECT_EQ(error_of([&] { f.push<int>(1); }), "push<int> failed");
@@ -153,7 +153,7 @@ TEST_F(FifoTest, FailedPushesLeaveTheDocumentedState) {
     EXPECT_EQ(r.word(write_cursor), r.word(begin));
 }
 
-TEST_F(FifoTest, EveryTypeNamesItselfInItsMessages) {
+TEST_F(fb_fifo, every_type_names_itself_in_its_messages) {
     limit_request_room(0);
     const std::vector<std::pair<std::function<void()>, std::string>> pushes = {
         {[&] { f.push<bool>(true); }, "push<bool> failed"},
@@ -188,7 +188,7 @@ TEST_F(FifoTest, EveryTypeNamesItselfInItsMessages) {
     EXPECT_EQ(w.reply_offset_of_read_cursor(), 0u);  // an empty region: nothing consumed
 }
 
-TEST_F(FifoTest, FailedPopsConsumeWhatTheyRead) {
+TEST_F(fb_fifo, failed_pops_consume_what_they_read) {
     // Wrong tag: the tag word is consumed, the string's length word is next.
     w.set_reply(cat({word(108), word(2), {'a', 0}}));
     EXPECT_THROW(f.pop<int>(), fifo::error);
@@ -223,7 +223,7 @@ TEST_F(FifoTest, FailedPopsConsumeWhatTheyRead) {
     EXPECT_EQ(w.reply_offset_of_read_cursor(), 16u);
 }
 
-TEST_F(FifoTest, HugeLengthAndCountWordsNeverReachPastTheData) {
+TEST_F(fb_fifo, huge_length_and_count_words_never_reach_past_the_data) {
     for (std::uint32_t huge : {0xffffffffu, 0x80000000u, 0x40000001u, 0x20000001u}) {
         w.set_reply(cat({word(108), word(huge), {'a', 0}}));
         EXPECT_THROW(f.pop<std::string>(), fifo::error) << huge;
@@ -235,7 +235,7 @@ TEST_F(FifoTest, HugeLengthAndCountWordsNeverReachPastTheData) {
     }
 }
 
-TEST_F(FifoTest, CursorsOutsideTheRegionAreNeverFollowed) {
+TEST_F(fb_fifo, cursors_outside_the_region_are_never_followed) {
     auto r = w.reply();
     const std::uint32_t b = r.word(begin);
     const std::uint32_t e = r.word(end);

@@ -40,7 +40,7 @@ std::size_t allocations_during(F&& f) {
     return allocations - before;
 }
 
-class NoAllocation : public ::testing::Test {
+class fb_no_allocation : public ::testing::Test {
 protected:
     testing_support::window w;
     tarn::fb::fifo& f = w.fifo;
@@ -77,7 +77,7 @@ protected:
     }
 };
 
-TEST_F(NoAllocation, ScalarPushesPopsAndNumberConversions) {
+TEST_F(fb_no_allocation, scalar_pushes_pops_and_number_conversions) {
     round_trip<signed char>(-7);
     round_trip<short>(-300);
     round_trip<int>(std::numeric_limits<int>::min());
@@ -90,7 +90,7 @@ TEST_F(NoAllocation, ScalarPushesPopsAndNumberConversions) {
     round_trip<bool>(true);
 }
 
-TEST_F(NoAllocation, PopIntoAnObjectWithRoomReusesIt) {
+TEST_F(fb_no_allocation, pop_into_an_object_with_room_reuses_it) {
     const std::string text(1024, 'x');
     const std::vector<float> floats(4096, 0.5f);
     const std::vector<double> doubles{1.0, -2.0, 1e300};
@@ -114,7 +114,7 @@ TEST_F(NoAllocation, PopIntoAnObjectWithRoomReusesIt) {
 
 // A failed pop_into says and consumes what the pop by value does, and leaves
 // the object as it was.
-TEST_F(NoAllocation, AFailedPopIntoLeavesTheObjectAlone) {
+TEST_F(fb_no_allocation, a_failed_pop_into_leaves_the_object_alone) {
     using testing_support::put32;
     std::vector<unsigned char> zero_length, cut_short;
     put32(zero_length, tarn::fb::tag_string);
@@ -138,7 +138,7 @@ TEST_F(NoAllocation, AFailedPopIntoLeavesTheObjectAlone) {
 
 // Without this the zeros above could come from a counter that misses the
 // library's allocations.
-TEST_F(NoAllocation, TheCounterSeesAllocationsInsideTheLibrary) {
+TEST_F(fb_no_allocation, the_counter_sees_allocations_inside_the_library) {
     const std::string long_text(100, 'x');
     f.push(long_text);
     w.loop_back();

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The property and port queries that hand the caller the session's lock:
-// while the caller holds it no other thread gets the session; a failed query
-// and a query made while still holding an earlier reply leave nothing locked.
+// The property and port queries that hand the caller the session's lock with
+// the reply: while the reply lives no other thread gets the session; a reply
+// that goes and a failed query leave nothing locked.
 #include <string>
 #include <thread>
 
@@ -25,25 +25,25 @@ class held_reply : public device_test {};
 
 TEST_F(held_reply, the_session_stays_locked_until_the_reply_is_released) {
     tarn::fb::driver d;
-    std::unique_lock<std::mutex> held;
-    tarn::fb::fifo& reply = d.list_func_props("osc2", held);
-    EXPECT_TRUE(held.owns_lock());
+    tarn::fb::locked_reply held = d.list_func_props("osc2", tarn::fb::keep_lock);
+    EXPECT_TRUE(held.holds_lock());
     EXPECT_FALSE(free_for_others(d));
+    tarn::fb::fifo& reply = held.reply();
     ASSERT_EQ(reply.pop<int>(), 3);
     EXPECT_EQ(tarn::fb::pop_property_entry(reply).value, "220.000000");
-    held.unlock();
+    tarn::fb::locked_reply moved = std::move(held);
+    EXPECT_FALSE(free_for_others(d));
+    moved.release();
     EXPECT_TRUE(free_for_others(d));
 }
 
-TEST_F(held_reply, a_new_query_releases_the_earlier_reply_and_a_failed_one_holds_nothing) {
+TEST_F(held_reply, a_reply_gives_the_lock_back_when_it_goes_and_a_failed_query_holds_nothing) {
     tarn::fb::driver d;
-    std::unique_lock<std::mutex> held;
-    d.list_func_outputs("osc2", held);
-    tarn::fb::fifo& inputs = d.list_func_inputs("mix", held);  // would deadlock if the first were kept
-    EXPECT_EQ(inputs.pop<int>(), 4);
-    EXPECT_THROW(d.list_func_props("no_such_block", held), tarn::fb::driver::error);
-    EXPECT_FALSE(held.owns_lock());
+    d.list_func_outputs("osc2", tarn::fb::keep_lock);
     EXPECT_TRUE(free_for_others(d));
+    EXPECT_THROW(d.list_func_props("no_such_block", tarn::fb::keep_lock), tarn::fb::driver::error);
+    EXPECT_TRUE(free_for_others(d));
+    EXPECT_EQ(d.list_func_inputs("mix", tarn::fb::keep_lock).reply().pop<int>(), 4);
 }
 
 }  // namespace

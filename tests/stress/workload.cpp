@@ -43,8 +43,9 @@ bool contains(const std::vector<std::string>& v, const std::string& s) {
 // session locked; empty when the port is not listed.
 std::vector<std::string> port_connections(fb::driver& session, bool outputs, const std::string& block,
                                           const std::string& port) {
-    std::unique_lock<std::mutex> held;
-    fb::fifo& reply = outputs ? session.list_func_outputs(block, held) : session.list_func_inputs(block, held);
+    const fb::locked_reply held =
+        outputs ? session.list_func_outputs(block, fb::keep_lock) : session.list_func_inputs(block, fb::keep_lock);
+    fb::fifo& reply = held.reply();
     std::vector<std::string> found;
     const int count = reply.pop<int>();
     for (int i = 0; i < count; ++i) {
@@ -91,8 +92,8 @@ void workload::run_round(int r) {
     ops += 3;
 
     {
-        std::unique_lock<std::mutex> held;
-        fb::fifo& reply = session_.list_func_props(name, held);
+        const fb::locked_reply held = session_.list_func_props(name, fb::keep_lock);
+        fb::fifo& reply = held.reply();
         std::vector<std::string> listed;
         const int count = reply.pop<int>();
         for (int i = 0; i < count; ++i) {

@@ -21,7 +21,7 @@ std::string exact(double d) {
     return text;
 }
 
-class Conversions : public ::testing::Test {
+class values_conversions : public ::testing::Test {
 protected:
     testing_support::window w;
     fifo& f = w.fifo;
@@ -43,7 +43,7 @@ protected:
 
 }  // namespace
 
-TEST_F(Conversions, EveryTagAsNumberAndAsText) {
+TEST_F(values_conversions, every_tag_as_number_and_as_text) {
     const struct {
         stream value;
         double number;
@@ -72,7 +72,7 @@ TEST_F(Conversions, EveryTagAsNumberAndAsText) {
     }
 }
 
-TEST_F(Conversions, IncompleteScalarPayloadsReadAsZeroAfterTheTag) {
+TEST_F(values_conversions, incomplete_scalar_payloads_read_as_zero_after_the_tag) {
     const std::pair<std::uint32_t, std::string> zero_texts[] = {
         {tag_int8, "0"},          {tag_int16, "0"},        {tag_int32, "0"},    {tag_int64, "0"},
         {tag_uint8, "0"},         {tag_uint16, "0"},       {tag_uint32, "0"},   {tag_uint64, "0"},
@@ -86,7 +86,7 @@ TEST_F(Conversions, IncompleteScalarPayloadsReadAsZeroAfterTheTag) {
     }
 }
 
-TEST_F(Conversions, FailuresAndWhatTheyConsume) {
+TEST_F(values_conversions, failures_and_what_they_consume) {
     const struct {
         stream reply;
         std::string as_number, as_text;

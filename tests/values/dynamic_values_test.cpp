@@ -91,7 +91,7 @@ std::string on_small_stack(const std::function<void()>& work) {
     return j.failure;
 }
 
-class DynamicValues : public ::testing::Test {
+class values_dynamic : public ::testing::Test {
 protected:
     testing_support::window w;
     fifo& f = w.fifo;
@@ -104,7 +104,7 @@ protected:
 
 }  // namespace
 
-TEST_F(DynamicValues, EveryWritableTypeRoundTripsNested) {
+TEST_F(values_dynamic, every_writable_type_round_trips_nested) {
     char mutable_text[] = "mutable";
     f.push(fifo::object{
         {"i8", static_cast<signed char>(-3)},
@@ -151,7 +151,7 @@ TEST_F(DynamicValues, EveryWritableTypeRoundTripsNested) {
     EXPECT_TRUE(boost::any_cast<const fifo::object&>(a[2]).empty());
 }
 
-TEST_F(DynamicValues, MarkersAreBareTagsAndReadingYieldsUnwritableTypesToo) {
+TEST_F(values_dynamic, markers_are_bare_tags_and_reading_yields_unwritable_types_too) {
     f.push_any(fifo::array{});
     f.push(fifo::object{{"k", 7}});
     EXPECT_EQ(w.request_bytes(), stream().tag(115).tag(116).tag(117).str("k").i32(7).tag(118).bytes);
@@ -175,7 +175,7 @@ TEST_F(DynamicValues, MarkersAreBareTagsAndReadingYieldsUnwritableTypesToo) {
     EXPECT_EQ(pops(), 3u);
 }
 
-TEST_F(DynamicValues, UnwritableValuesAreLoggedAndThrown) {
+TEST_F(values_dynamic, unwritable_values_are_logged_and_thrown) {
     const std::vector<std::pair<boost::any, const char*>> rejected = {
         {boost::any(), typeid(void).name()},
         {nil{}, typeid(nil).name()},
@@ -209,7 +209,7 @@ TEST_F(DynamicValues, UnwritableValuesAreLoggedAndThrown) {
     EXPECT_EQ(error_of([&] { f.push(fifo::object{{"k", 1}}); }), "push<" + object_name + "> failed");
 }
 
-TEST_F(DynamicValues, MalformedRepliesFailWithTheInnermostMessage) {
+TEST_F(values_dynamic, malformed_replies_fail_with_the_innermost_message) {
     const std::string no_tag = "pop_as_string: could no retrieve type", unknown = "pop_any unknown type";
     const struct {
         stream reply;
@@ -242,14 +242,14 @@ TEST_F(DynamicValues, MalformedRepliesFailWithTheInnermostMessage) {
     EXPECT_EQ(error_of([&] { f.pop<fifo::object>(); }), "pop<" + object_name + "> object begin expected");
 }
 
-TEST_F(DynamicValues, RepeatedKeysKeepTheLaterValue) {
+TEST_F(values_dynamic, repeated_keys_keep_the_later_value) {
     w.set_reply(stream().tag(117).str("a").i32(1).str("b").i32(2).str("a").str("x").tag(118).bytes);
     const fifo::object got = f.pop<fifo::object>();
     EXPECT_EQ(got.size(), 2u);
     EXPECT_TRUE(holds(got.at("a"), std::string("x")));
 }
 
-TEST_F(DynamicValues, NestingIsBoundedAt256LevelsBothWays) {
+TEST_F(values_dynamic, nesting_is_bounded_at_256_levels_both_ways) {
     const auto mixed = [](std::size_t level) { return level % 3 == 0; };
     f.push_any(nested(256, 1, mixed));
     w.loop_back();
@@ -278,7 +278,7 @@ TEST_F(DynamicValues, NestingIsBoundedAt256LevelsBothWays) {
 // Threads may have far less stack than the main thread: nesting is walked,
 // and trees read in vain are taken apart, without recursion. The trees handed
 // to the thread and back are destroyed on the main thread.
-TEST_F(DynamicValues, FullDepthNeedsNoDeepStack) {
+TEST_F(values_dynamic, full_depth_needs_no_deep_stack) {
     const boost::any sent = nested(256, 1, [](std::size_t level) { return level % 2 == 0; });
     boost::any back;
     EXPECT_EQ(on_small_stack([&] {

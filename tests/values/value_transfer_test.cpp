@@ -26,7 +26,7 @@ double substitute() {
     return d;
 }
 
-class ValueTransfer : public ::testing::Test {
+class values_transfer : public ::testing::Test {
 protected:
     driver session;  // opens the fake device
 
@@ -40,7 +40,7 @@ protected:
 
 }  // namespace
 
-TEST_F(ValueTransfer, WriteFuncPropsSendsEachNameThenItsValue) {
+TEST_F(values_transfer, write_func_props_sends_each_name_then_its_value) {
     fake_device::answer(ok().bytes);
     const fifo::object settings{{"gain", 2}, {"mode", std::string("fast")}};
     session.write_func_props("block", {
@@ -71,7 +71,7 @@ TEST_F(ValueTransfer, WriteFuncPropsSendsEachNameThenItsValue) {
     EXPECT_EQ(sent(), stream().i32(8).str("b").bytes);
 }
 
-TEST_F(ValueTransfer, APropertyListThatDoesNotFitIsNotSent) {
+TEST_F(values_transfer, a_property_list_that_does_not_fit_is_not_sent) {
     fake_device::answer(ok().bytes);
     const std::list<property> too_big{std::make_pair(std::string("big"), std::string(600 * 1024, 'x'))};
     EXPECT_THROW(session.write_func_props("b", too_big), fifo::error);
@@ -80,7 +80,7 @@ TEST_F(ValueTransfer, APropertyListThatDoesNotFitIsNotSent) {
     EXPECT_EQ(sent(), stream().i32(8).str("b").bytes);
 }
 
-TEST_F(ValueTransfer, SingleValueReadsConvertOrPassTheFailureOn) {
+TEST_F(values_transfer, single_value_reads_convert_or_pass_the_failure_on) {
     fake_device::answer(ok(stream().scalar<unsigned short>(tag_uint16, 513)).bytes);
     EXPECT_EQ(session.value("blk.level"), 513.0);
     EXPECT_EQ(sent(), stream().i32(10).str("blk.level").bytes);
@@ -100,7 +100,7 @@ TEST_F(ValueTransfer, SingleValueReadsConvertOrPassTheFailureOn) {
     }
 }
 
-TEST_F(ValueTransfer, MultiValueReadSubstitutesAndReadsOnFromTheFailure) {
+TEST_F(values_transfer, multi_value_read_substitutes_and_reads_on_from_the_failure) {
     std::vector<double> values{9, 9, 9, 9, 9};
     fake_device::answer(ok(stream().i32(1).nil().i32(3)).bytes);  // the failed read consumed the nil
     session.value({"a.x", "b.y", "c.z"}, values);

@@ -14,7 +14,9 @@
 #include <boost/any.hpp>
 #include <boost/variant.hpp>
 #include <tarn/exception.hpp>
+#include <tarn/fb/export.hpp>
 #include <tarn/fb/fifo.hpp>
+#include <tarn/fb/locked_reply.hpp>
 
 namespace tarn {
 namespace fb {
@@ -31,11 +33,11 @@ using property =
                    std::pair<std::string, std::unordered_map<std::string, boost::any>>,
                    std::pair<std::string, std::vector<float>>>;
 
-class driver {
+class TARN_FB_EXPORT driver {
 public:
     // Thrown by every device operation. `code` is the device's error code, or
     // 0 for a failure the client found itself.
-    class error : public tarn::exception::exception {
+    class TARN_FB_EXPORT error : public tarn::exception::exception {
     public:
         error(int code, const char* message);
         ~error() override;
@@ -64,13 +66,12 @@ public:
     tarn::fb::fifo& list_func_props(const std::string& block);
     tarn::fb::fifo& list_func_outputs(const std::string& block);
     tarn::fb::fifo& list_func_inputs(const std::string& block);
-    // The same for threads that share a session: on success `held` owns
-    // `mutex`, still locked, so no other exchange replaces the results until
-    // the caller releases `held` (or lets it go). Whatever `held` owned before
-    // is released first; on failure it owns nothing.
-    tarn::fb::fifo& list_func_props(const std::string& block, std::unique_lock<std::mutex>& held);
-    tarn::fb::fifo& list_func_outputs(const std::string& block, std::unique_lock<std::mutex>& held);
-    tarn::fb::fifo& list_func_inputs(const std::string& block, std::unique_lock<std::mutex>& held);
+    // The same for threads that share a session: the result holds `mutex`,
+    // still locked, so no other exchange replaces the results until it is
+    // released or destroyed. On failure nothing stays locked.
+    locked_reply list_func_props(const std::string& block, keep_lock_t);
+    locked_reply list_func_outputs(const std::string& block, keep_lock_t);
+    locked_reply list_func_inputs(const std::string& block, keep_lock_t);
     std::set<std::string> list_output_cons(const std::string& name);
     int output_connections_count(const std::string& name);
 
@@ -97,15 +98,6 @@ public:
 
     // Empties the request region before a command.
     void reset_request();
-
-private:
-    // One int-coded exchange: the caller holds the lock; pushes the code and
-    // the arguments and executes.
-    template <class... Args>
-    void send(int code, const char* name, const Args&... args);
-    // Empties the request region and pushes the command code.
-    void start_request(int code);
-    std::set<std::string> pop_names(const char* count_label);
 };
 
 }  // namespace fb

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <boost/any.hpp>
+#include <tarn/fb/export.hpp>
 #include <tarn/fb/fifo.hpp>
 
 namespace tarn {
@@ -30,9 +31,9 @@ struct port_entry {
 // Other types are read with the reply's own tag, so the next entry is read in
 // step: scalars as pop_as_string renders them, vectors and arrays as
 // "[a, b]", objects as "{k: v}".
-std::string pop_property_value(fifo& f, const std::string& type);
+TARN_FB_EXPORT std::string pop_property_value(fifo& f, const std::string& type);
 
-property_entry pop_property_entry(fifo& f);
+TARN_FB_EXPORT property_entry pop_property_entry(fifo& f);
 
 // One property with its value as data, for programs that hand values on (as
 // JSON, say) instead of printing them.
@@ -49,11 +50,11 @@ struct property_data {
 
 // Reads the same entry as pop_property_entry, value by value with the same
 // typed pops for the four declared types, but keeps the value as data.
-property_data pop_property_data(fifo& f);
+TARN_FB_EXPORT property_data pop_property_data(fifo& f);
 
 // A port sends its name, the count n, and n connection names (one when n is
 // negative, none when it is 0).
-port_entry pop_port_entry(fifo& f);
+TARN_FB_EXPORT port_entry pop_port_entry(fifo& f);
 
 }  // namespace fb
 }  // namespace tarn

@@ -9,16 +9,17 @@
 
 #include <boost/any.hpp>
 #include <tarn/exception.hpp>
+#include <tarn/fb/export.hpp>
 #include <tarn/fb/region.hpp>
 #include <tarn/fb/wire.hpp>
 
 namespace tarn {
 namespace fb {
 
-class fifo {
+class TARN_FB_EXPORT fifo {
 public:
     // Thrown by every failed push, pop or conversion.
-    class error : public tarn::exception::exception {
+    class TARN_FB_EXPORT error : public tarn::exception::exception {
     public:
         explicit error(const std::string& message);
         ~error() override;
@@ -64,13 +65,12 @@ inline void fifo::push(const T& value) {
     using w = wire<T>;
     detail::region r(request_header);
     r.add(detail::push_count, 1);
-    unsigned char* at;
-    std::uint32_t room;
-    if (!r.writable(at, room) || room < 4) fail("push", w::name());
-    detail::store32(at, w::tag);
+    const auto space = r.free_space(4);
+    if (!space) fail("push", w::name());
+    detail::store32(space->at, w::tag);
     r.add(detail::write_cursor, 4);
-    if (room - 4 < w::size) fail("push", w::name());
-    w::encode(at + 4, value);
+    if (space->size - 4 < w::size) fail("push", w::name());
+    w::encode(space->at + 4, value);
     r.add(detail::write_cursor, w::size);
 }
 
@@ -79,15 +79,30 @@ inline T fifo::pop() {
     using w = wire<T>;
     detail::region r(reply_header);
     r.add(detail::pop_count, 1);
-    unsigned char* at;
-    std::uint32_t available;
-    if (!r.readable(at, available) || available < 4) fail("pop", w::name());
-    const std::uint32_t t = detail::load32(at);
+    const auto in = r.unread(4);
+    if (!in) fail("pop", w::name());
+    const std::uint32_t t = detail::load32(in->at);
     r.add(detail::read_cursor, 4);
-    if (t != w::tag || available - 4 < w::size) fail("pop", w::name());
-    T value = w::decode(at + 4);
+    if (t != w::tag || in->size - 4 < w::size) fail("pop", w::name());
+    T value = w::decode(in->at + 4);
     r.add(detail::read_cursor, w::size);
     return value;
+}
+
+// Calls f with the value when `v` holds one of the value types (wire.hpp);
+// false when it holds none of them (an array, an object, nothing).
+template <class F, class... T>
+bool visit_held(const boost::any& v, F&& f, type_list<T...>) {
+    const auto held = [&](auto type) {
+        const auto* x = boost::any_cast<typename decltype(type)::type>(&v);
+        if (x != nullptr) f(*x);
+        return x != nullptr;
+    };
+    return (... || held(type_tag<T>{}));
+}
+template <class F>
+bool visit_held(const boost::any& v, F&& f) {
+    return visit_held(v, f, value_types{});
 }
 
 template <>

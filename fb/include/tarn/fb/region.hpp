@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 namespace tarn {
 namespace fb {
@@ -47,22 +48,32 @@ public:
     void set(header_word w, std::uint32_t value) { store32(header_ + 4 * w, value); }
     void add(header_word w, std::uint32_t n) { set(w, word(w) + n); }
 
-    // Unread bytes from read_cursor to write_cursor; false if the header is
-    // not consistent (then nothing may be read).
-    bool readable(unsigned char*& at, std::uint32_t& available) const {
+    // Bytes from a checked cursor to the region's limit for it.
+    struct span {
+        unsigned char* at;
+        std::uint32_t size;
+    };
+
+    // The unread bytes from read_cursor to write_cursor, when the header is
+    // consistent and at least `need` of them are there.
+    std::optional<span> unread(std::uint32_t need) const {
         const std::uint32_t rc = word(read_cursor), wc = word(write_cursor);
-        if (!bounds_ok() || rc < word(begin) || rc > wc) return false;
-        at = pointer_to(rc);
-        available = wc - rc;
-        return true;
+        if (!bounds_ok() || rc < word(begin) || rc > wc || wc - rc < need) return std::nullopt;
+        return span{pointer_to(rc), wc - rc};
     }
-    // Free bytes from write_cursor to end; false if the header is not consistent.
-    bool writable(unsigned char*& at, std::uint32_t& room) const {
+    // The free bytes from write_cursor to end, when the header is consistent
+    // and at least `need` of them are there.
+    std::optional<span> free_space(std::uint32_t need) const {
         const std::uint32_t wc = word(write_cursor);
-        if (!bounds_ok() || wc < word(begin)) return false;
-        at = pointer_to(wc);
-        room = word(end) - wc;
-        return true;
+        if (!bounds_ok() || wc < word(begin) || word(end) - wc < need) return std::nullopt;
+        return span{pointer_to(wc), word(end) - wc};
+    }
+    // The tag at read_cursor, left unread and uncounted; none when fewer
+    // than 4 bytes are unread.
+    std::optional<std::uint32_t> next_tag() const {
+        const auto in = unread(4);
+        if (!in) return std::nullopt;
+        return load32(in->at);
     }
 
     // Empties the region: counters 0, both cursors at begin.

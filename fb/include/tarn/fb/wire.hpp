@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace tarn {
@@ -36,26 +37,6 @@ enum tag : std::uint32_t {
     tag_object_begin = 117,
     tag_object_end = 118,
 };
-
-// Payload bytes of a fixed-size value with the given tag; 0 for strings,
-// vectors, markers and unknown tags.
-constexpr std::uint32_t payload_size(std::uint32_t t) {
-    switch (t) {
-    case tag_int8:
-    case tag_uint8:
-    case tag_nil: return 1;
-    case tag_int16:
-    case tag_uint16: return 2;
-    case tag_int32:
-    case tag_uint32:
-    case tag_float:
-    case tag_bool: return 4;
-    case tag_int64:
-    case tag_uint64:
-    case tag_double: return 8;
-    default: return 0;
-    }
-}
 
 static_assert(sizeof(float) == 4 && sizeof(double) == 8 && sizeof(long long) == 8,
               "the encoding needs IEEE-754 binary32/binary64 and 64-bit long long");
@@ -130,6 +111,14 @@ struct wire<bool> {
     }
 };
 
+// The unsigned 16-bit value has no typed push or pop; only the conversions
+// read it.
+template <>
+struct wire<unsigned short> {
+    static constexpr std::uint32_t tag = tag_uint16;
+    static constexpr std::uint32_t size = 2;
+};
+
 // nil has one payload byte whose content is ignored; it is never pushed.
 template <>
 struct wire<nil> {
@@ -155,6 +144,48 @@ struct wire<std::vector<double>> {
     static constexpr std::uint32_t tag = tag_double_vector;
     static const char* name() { return names::double_vector; }
 };
+
+template <class... T>
+struct type_list {};
+template <class T>
+struct type_tag {
+    using type = T;
+};
+
+// Every type a typed pop reads, in tag order: the one list that the dynamic
+// values, the conversions, the entry readers and the programs that hand
+// values on walk.
+using value_types = type_list<signed char, short, int, long long, unsigned char, unsigned int, unsigned long long,
+                              std::string, double, float, std::vector<float>, std::vector<double>, nil, bool>;
+
+// Whether T's payload has a fixed size (wire<T>::size).
+template <class T, class = void>
+struct fixed_size : std::false_type {};
+template <class T>
+struct fixed_size<T, std::void_t<decltype(wire<T>::size)>> : std::true_type {};
+
+// Calls f(type_tag<T>{}) for the type T of `list` whose tag is `tag`; false
+// when none has it.
+template <class F, class... T>
+constexpr bool visit_tag(std::uint32_t tag, F&& f, type_list<T...>) {
+    return (... || (tag == wire<T>::tag && (f(type_tag<T>{}), true)));
+}
+template <class F>
+constexpr bool visit_tag(std::uint32_t tag, F&& f) {
+    return visit_tag(tag, f, value_types{});
+}
+
+// Payload bytes of a fixed-size value with the given tag; 0 for strings,
+// vectors, markers and unknown tags.
+constexpr std::uint32_t payload_size(std::uint32_t t) {
+    std::uint32_t size = 0;
+    const auto size_of = [&size](auto type) {
+        using T = typename decltype(type)::type;
+        if constexpr (fixed_size<T>::value) size = wire<T>::size;
+    };
+    visit_tag(t, size_of, type_list<unsigned short>{}) || visit_tag(t, size_of);
+    return size;
+}
 
 }  // namespace fb
 }  // namespace tarn

@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: MIT
+// scale-bench: the cost of one exchange with the in-process emulator on
+// networks of 7, 1,000 and 10,000 blocks: a property listing of one block,
+// and a create (undone by a destroy outside the timing), once the emulator
+// has read the network. Takes Google Benchmark's options.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+
+#include <benchmark/benchmark.h>
+#include <tarn/fb/driver.hpp>
+
+#include "bench_device.h"
+#include "executor.hpp"
+#include "scale_network.hpp"
+
+namespace {
+
+using tarn::fb::driver;
+
+int emulate(unsigned char* window, unsigned long request) { return fbemu::execute(window, request); }
+
+// A state directory of its own, removed at exit.
+class state_dir {
+public:
+    state_dir() {
+        char dir[] = "/tmp/scale-bench-XXXXXX";
+        if (::mkdtemp(dir) == nullptr) throw std::runtime_error("cannot create a state directory");
+        dir_ = dir;
+        state_ = dir_ + "/state.json";
+        ::setenv("FBEMU_STATE", state_.c_str(), 1);
+        ::unsetenv("FBEMU_CATALOG");
+        ::unsetenv("FBEMU_FAULT");
+    }
+    ~state_dir() {
+        for (const char* suffix : {"", ".lock", ".journal"}) std::remove((state_ + suffix).c_str());
+        ::rmdir(dir_.c_str());
+    }
+    const std::string& state() const { return state_; }
+
+private:
+    std::string dir_, state_;
+};
+
+state_dir& files() {
+    static state_dir dir;
+    return dir;
+}
+
+// The block in the middle of the network: an added gain stage, or on the
+// 7-block network its gain.
+std::string middle_block(int blocks) { return blocks > 7 ? bench::scaled_block_name((blocks - 7) / 2) : "volume"; }
+
+void list_func_props(benchmark::State& state) {
+    const int blocks = static_cast<int>(state.range(0));
+    bench::write_scaled_network(files().state(), blocks);
+    driver& d = driver::instance();
+    d.value("volume.level");  // the first exchange after the state file changed reads it
+    const std::string name = middle_block(blocks);
+    for (auto _ : state) {
+        tarn::fb::fifo& results = d.list_func_props(name);
+        benchmark::DoNotOptimize(results.pop<int>());
+    }
+}
+
+void create(benchmark::State& state) {
+    const int blocks = static_cast<int>(state.range(0));
+    bench::write_scaled_network(files().state(), blocks);
+    driver& d = driver::instance();
+    d.value("volume.level");  // the first exchange after the state file changed reads it
+    for (auto _ : state) {
+        const unsigned int ticket = d.create("gain", "extra");
+        state.PauseTiming();
+        d.destroy(ticket);
+        state.ResumeTiming();
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bench_device_set_handler(emulate);
+    for (const int blocks : {7, 1000, 10000}) {
+        benchmark::RegisterBenchmark("list_func_props", list_func_props)->Arg(blocks)->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark("create", create)->Arg(blocks)->Unit(benchmark::kMicrosecond);
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
