@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* See bench_device.h. One device descriptor at a time; its window is
  * anonymous memory below 4 GiB, as the session requires. */
 #define _GNU_SOURCE

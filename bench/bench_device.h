@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* The device inside the benchmark program: this program's own open, mmap,
  * ioctl and close stand for /dev/functionblocks (the session in libtarn-fb
  * calls them like any other), and an ioctl on it runs the handler set here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole exchanges of the session (tarn::fb::driver) with the emulator in
 // this process, against the client's side of the same exchanges alone. The
 // device is bench_device.c: for whole exchanges its ioctl runs the emulator

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // exchange-counts: one create exchange and one listing of the factories
 // through the real session, for callgrind. Run under the emulator's shim with
 // the 100-factory catalog; bench/run counts instructions only inside

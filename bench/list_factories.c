@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* list-factories-c: the smallest program that does what `patchbay -l fac`
  * does, with the same output byte for byte: map the device's window, push the
  * command code, one ioctl, read the names in place from the reply, sort them

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // patchbay-bench: the value stream against msgpack-c and memcpy, and whole
 // exchanges through the in-process emulator. Takes Google Benchmark's
 // options; after the runs it prints the ratio tables.

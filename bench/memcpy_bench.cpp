@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The limit: memcpy of each sample's payload bytes into the window and out of
 // it again, the two copies that a push and a pop must make at the least; and
 // the same with the second copy going to new memory, as a pop that returns

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // msgpack-c, the peer: each sample packed into a preallocated buffer and
 // unpacked into the same C++ type, with the unpacking zone kept from one
 // iteration to the next (its fastest use).

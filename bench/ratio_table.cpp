@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ratio_table.hpp"
 
 #include <algorithm>

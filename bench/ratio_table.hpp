@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A console reporter that also keeps each benchmark's CPU time per iteration
 // (the median when repetitions are asked for) and prints the comparison

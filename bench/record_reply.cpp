@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // record-reply: writes to FILE the reply of the emulator (in process, with
 // the device files of FBEMU_STATE and FBEMU_CATALOG) to the factory listing,
 // for the replay device (replay_device.c).

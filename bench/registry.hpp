@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Benchmark names are "<encoder>/<operation>/<row>"; the ratio table finds
 // its figures by these names.

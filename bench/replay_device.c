@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* A device that costs nothing, for timing whole processes without the
  * emulator: preloaded, the device of bench_device.c answers every ioctl by
  * placing the same recorded reply (the bytes of the file named by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "samples.hpp"
 
 #include <cmath>

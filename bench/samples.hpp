@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The values every encoder is measured with: the same seven values for the
 // value stream, msgpack-c and memcpy, so their times compare row by row.

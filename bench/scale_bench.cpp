@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // scale-bench: the cost of one exchange with the in-process emulator on
 // networks of 7, 1,000 and 10,000 blocks: a property listing of one block,
 // and a create (undone by a destroy outside the timing), once the emulator

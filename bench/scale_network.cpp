@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Growing the default network to the sizes the scale benchmarks measure.
 #include "scale_network.hpp"
 

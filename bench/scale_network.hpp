@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Large emulated networks for the scale benchmarks: the default network grown
 // to a given number of blocks, written as a state file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* side-by-side: times whole processes in turn, round after round, so that a
  * change in the machine's load falls on every command alike (the machine is
  * shared).

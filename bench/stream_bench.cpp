@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The value stream: push, pop, and push then pop of each sample value in the
 // shared window (a loopback region; see window.hpp); for strings and vectors
 // also push then pop_into an object kept between iterations.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Shared-window stand-ins for the benchmarks: memory that 32-bit addresses
 // reach (the header words hold them), formatted as the session formats it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // write-network: writes the default network grown to N blocks as a state
 // file, for the whole-process timings of bench/scale.
 #include <cstdlib>

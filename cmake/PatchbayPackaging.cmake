@@ -1,30 +1,43 @@
-# Debian packages (cpack -G DEB), one per install component:
-#
-#   patchbay           the tools patchbay, fbdump and fbrestore, manual pages, bash completion,
-#                      the unit fbrestore.service
-#   libtarn-fb1        libtarn-fb.so.1, the client library
-#   libtarn1           the stand-in libtarn.so.1 (not built against a board's own)
-#   libtarn-fb-dev     headers, link names, CMake package, pkg-config file
-#   patchbay-emulator  fbemu and its shim (native builds only)
+# SPDX-License-Identifier: MIT
+# Debian packages (cpack -G DEB, or the "package" target), one per install
+# component, declared in the table at the end of this file.
 #
 # Libraries go in packages named after their SONAME so that a board's own
 # libtarn.so.1 can take the stand-in's place, and the board needs neither the
 # headers nor the workstation's emulator. The dependencies on the C and C++
 # runtimes are written out instead of asked of dpkg-shlibdeps, which does not
 # work for a cross build; tests/packaging checks them against the symbol
-# versions the binaries need.
+# versions the binaries need, and runs lintian on the packages.
+set(patchbay_packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
+set(patchbay_deb_dir ${PROJECT_BINARY_DIR}/debian)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+  ${patchbay_packaging_dir}/changelog ${PROJECT_SOURCE_DIR}/LICENSE)
+
+# The newest changelog entry names the Debian revision and the maintainer.
+file(STRINGS ${patchbay_packaging_dir}/changelog changelog_top LIMIT_COUNT 1)
+file(STRINGS ${patchbay_packaging_dir}/changelog changelog_trailer REGEX "^ -- " LIMIT_COUNT 1)
+if(NOT changelog_top MATCHES "^patchbay \\(([^)-]+)-([^)]+)\\) "
+   OR NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+  message(FATAL_ERROR "packaging/changelog: the newest entry must be for version ${PROJECT_VERSION}: ${changelog_top}")
+endif()
+set(patchbay_deb_release ${CMAKE_MATCH_2})
+string(REGEX REPLACE "^ -- (.*>)  .*$" "\\1" PATCHBAY_MAINTAINER "${changelog_trailer}")
+
+set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME patchbay)
-set(CPACK_PACKAGE_VENDOR "patchbay developers")
-set(CPACK_PACKAGE_CONTACT "patchbay developers <patchbay@example.org>")
+set(CPACK_PACKAGE_VENDOR "The patchbay developers")
+set(CPACK_PACKAGE_CONTACT "${PATCHBAY_MAINTAINER}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${patchbay_deb_release})
+set(CPACK_DEBIAN_PACKAGE_SOURCE patchbay)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_STRIP_FILES ON)
-# shlibs files and the ldconfig calls for the library packages.
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+# Control files (shlibs, triggers) with the modes dpkg expects.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# CPack's DEB generator does not write the Multi-Arch field: a step after it does.
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/PatchbayDebMultiArch.cmake)
 
 # Debian's architecture name for the target, and the runtimes' versions that
 # this toolchain's binaries need (glibc 2.34, libstdc++ of GCC 11). Elsewhere
@@ -40,74 +53,59 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/fb ${PROJECT_BINARY_DIR}/tarn)
   set(patchbay_runtime_depends "")
 endif()
-set(patchbay_exact "(= ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})")
+set(patchbay_exact "(= ${PROJECT_VERSION}-${patchbay_deb_release})")
 
-# patchbay_depends(<var> <dependency>...): the Depends field of a package.
-function(patchbay_depends var)
-  set(items ${ARGN})
-  list(FILTER items EXCLUDE REGEX "^$")
-  list(JOIN items ", " field)
-  set(${var} "${field}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/PatchbayDebPackage.cmake)
 
-set(CPACK_COMPONENTS_ALL tool runtime dev)
-if(NOT PATCHBAY_SYSTEM_LIBTARN)
-  list(APPEND CPACK_COMPONENTS_ALL libtarn)
-  set(patchbay_libtarn_depends libtarn1)
-endif()
-if(PATCHBAY_INSTALL_EMULATOR)
-  list(APPEND CPACK_COMPONENTS_ALL emulator)
-endif()
-
-set(CPACK_DEBIAN_TOOL_PACKAGE_NAME patchbay)
-set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
-patchbay_depends(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS "libtarn-fb1 ${patchbay_exact}" "${patchbay_runtime_depends}")
-set(CPACK_DEBIAN_TOOL_PACKAGE_SUGGESTS "bash-completion")
-set(CPACK_COMPONENT_TOOL_DESCRIPTION "list and edit the function-block network of /dev/functionblocks
-patchbay lists the factories of the function-block device, the blocks of a
+# The packages. Tools are Multi-Arch: foreign (any architecture's tool serves);
+# libraries and their development files Multi-Arch: same (co-installable for
+# several architectures). The emulator is neither: its shim must match the
+# architecture of the programs it runs.
+patchbay_deb_package(tool patchbay SECTION utils MULTI_ARCH foreign
+  DEPENDS "libtarn-fb1 ${patchbay_exact}" "${patchbay_runtime_depends}"
+  SUGGESTS bash-completion
+  DESCRIPTION "list and edit the function-block network of /dev/functionblocks"
+"patchbay lists the factories of the function-block device, the blocks of a
 factory, the properties of a block with their values and its output ports
 with their connections; its interactive test session creates and deletes
 blocks, writes properties and connects ports. fbdump writes the whole
 network as JSON or as a Graphviz graph; fbrestore brings the device back to
 such a document (fbrestore.service does so at boot).")
 
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libtarn-fb1)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
-patchbay_depends(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "${patchbay_libtarn_depends}" "${patchbay_runtime_depends}")
-set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "client library of the function-block device
-libtarn-fb talks to /dev/functionblocks: typed value streams in the device's
+# A board's own libtarn.so.1 comes from the board, not from a package of ours.
+set(patchbay_libtarn_depends "")
+if(NOT PATCHBAY_SYSTEM_LIBTARN)
+  set(patchbay_libtarn_depends libtarn1)
+endif()
+patchbay_deb_package(runtime libtarn-fb1 SECTION libs MULTI_ARCH same LIBRARY tarn-fb
+  DEPENDS "${patchbay_libtarn_depends}" "${patchbay_runtime_depends}"
+  DESCRIPTION "client library of the function-block device"
+"libtarn-fb talks to /dev/functionblocks: typed value streams in the device's
 shared window, the device session and its listing, editing and property
 operations.")
 
-set(CPACK_DEBIAN_LIBTARN_PACKAGE_NAME libtarn1)
-set(CPACK_DEBIAN_LIBTARN_PACKAGE_SECTION libs)
-patchbay_depends(CPACK_DEBIAN_LIBTARN_PACKAGE_DEPENDS "${patchbay_runtime_depends}")
-set(CPACK_COMPONENT_LIBTARN_DESCRIPTION "exception base class library (stand-in)
-The base class tarn::exception::exception of the exceptions thrown by
+if(NOT PATCHBAY_SYSTEM_LIBTARN)
+  patchbay_deb_package(libtarn libtarn1 SECTION libs MULTI_ARCH same LIBRARY tarn
+    DEPENDS "${patchbay_runtime_depends}"
+    DESCRIPTION "exception base class library (stand-in)"
+"The base class tarn::exception::exception of the exceptions thrown by
 libtarn-fb, for boards that do not have their maker's libtarn.so.1.")
+endif()
 
-set(CPACK_DEBIAN_DEV_PACKAGE_NAME libtarn-fb-dev)
-set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
-set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libtarn-fb1 ${patchbay_exact}, libboost-dev (>= 1.74)")
-set(CPACK_COMPONENT_DEV_DESCRIPTION "client library of the function-block device (development files)
-Headers of libtarn-fb and libtarn, their link names, the CMake package TarnFb
+patchbay_deb_package(dev libtarn-fb-dev SECTION libdevel MULTI_ARCH same
+  DEPENDS "libtarn-fb1 ${patchbay_exact}" "libboost-dev (>= 1.74)"
+  DESCRIPTION "client library of the function-block device (development files)"
+"Headers of libtarn-fb and libtarn, their link names, the CMake package TarnFb
 (target tarn::fb) and the pkg-config file tarn-fb.pc.")
 
-set(CPACK_DEBIAN_EMULATOR_PACKAGE_NAME patchbay-emulator)
-set(CPACK_DEBIAN_EMULATOR_PACKAGE_SECTION devel)
-patchbay_depends(CPACK_DEBIAN_EMULATOR_PACKAGE_DEPENDS "libtarn-fb1 ${patchbay_exact}" "${patchbay_runtime_depends}")
-set(CPACK_DEBIAN_EMULATOR_PACKAGE_RECOMMENDS "patchbay")
-set(CPACK_DEBIAN_EMULATOR_PACKAGE_SUGGESTS "qemu-user-static")
-set(CPACK_COMPONENT_EMULATOR_DESCRIPTION "function-block device emulator for workstations
-fbemu runs a program against an emulated /dev/functionblocks: a preloaded
+if(PATCHBAY_INSTALL_EMULATOR)
+  patchbay_deb_package(emulator patchbay-emulator SECTION devel
+    DEPENDS "libtarn-fb1 ${patchbay_exact}" "${patchbay_runtime_depends}"
+    RECOMMENDS patchbay SUGGESTS qemu-user-static
+    DESCRIPTION "function-block device emulator for workstations"
+"fbemu runs a program against an emulated /dev/functionblocks: a preloaded
 shim stands in for the device, and the network lives in a state file shared
 by every program run against it. 32-bit ARM programs run under qemu-user.")
+endif()
 
 include(CPack)
-
-# The names of the packages this build makes, for tests/packaging.
-set(PATCHBAY_DEB_PACKAGES "")
-foreach(component IN LISTS CPACK_COMPONENTS_ALL)
-  string(TOUPPER ${component} component)
-  list(APPEND PATCHBAY_DEB_PACKAGES ${CPACK_DEBIAN_${component}_PACKAGE_NAME})
-endforeach()

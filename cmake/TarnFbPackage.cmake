@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installs the CMake package TarnFb (imported target tarn::fb) and the
 # pkg-config file tarn-fb.pc for the library built in fb/. Both find the
 # installation prefix from their own place, so an installed tree can be moved

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The handler of each command of the protocol's table.
 #include "commands.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The device's commands: the protocol's command table, each entry with the
 // handler that carries it out. The executor reads a command's arguments by

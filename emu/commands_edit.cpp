@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The commands that change the network's shape: blocks, connections,
 // activity, resource methods.
 #include "commands.hpp"

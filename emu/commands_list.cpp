@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The listing commands: factories, blocks, properties, ports, connections.
 #include <vector>
 

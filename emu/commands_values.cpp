@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Property writes and value reads.
 #include <utility>
 #include <vector>

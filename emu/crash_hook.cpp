@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Counting the state store's steps for FBEMU_CRASH_AFTER.
 #include "crash_hook.hpp"
 

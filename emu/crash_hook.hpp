@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A test hook that kills the process part way through saving the state:
 // with FBEMU_CRASH_AFTER=N the N-th step of the state store (each byte it writes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The network a fresh emulated device holds: a small synthesiser patch.
 #include "network_json.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Executing one request: check the request region, run the command under the
 // device lock, and place the reply (or a failure reply) in the reply region.
 #include "executor.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The request executor: what the device does on ioctl(fd, request).
 namespace fbemu {

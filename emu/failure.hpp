@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The emulated device's error replies: every command that cannot be carried
 // out throws a fbemu::failure, which the executor turns into a failure reply

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Parsing FBEMU_FAULT and doing the damage.
 #include "faults.hpp"
 

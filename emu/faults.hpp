@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Fault injection: FBEMU_FAULT=KIND[@N] makes the N-th ioctl of this process
 // (counting from 1; N defaults to 1) misbehave once. A new value of the

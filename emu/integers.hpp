@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Integers of any of the value types, compared and converted without loss:
 // a sign and a 64-bit magnitude hold every value from int64 min to uint64 max.

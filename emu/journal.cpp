@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing and replaying the state journal's records.
 #include "journal.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The state journal's text: a header line naming the snapshot the journal
 // belongs to, then one line per change of the network, each with a CRC-32 of

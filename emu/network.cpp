@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Queries and edits of the network, each checked against its rules.
 #include "network.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The emulated device's network: factories with their typed properties and
 // ports, the blocks made from them, and the connections between ports. Every

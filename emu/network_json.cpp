@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading and writing the network's JSON form.
 #include "network_json.hpp"
 

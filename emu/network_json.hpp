@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The network as JSON: the format of the state file and of catalog files
 // (described in emu/README.md).

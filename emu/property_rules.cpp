@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The rules by which a declared property accepts a written value.
 #include "property_rules.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Which values a declared property accepts. Numbers are taken by value:
 // integer properties ("uint8", "uint32", "int32", ..., "enum") accept a value

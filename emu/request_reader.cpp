@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checked reads from the request region through the library's value stream.
 #include "request_reader.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Typed reading of a request. The request region was written by the client
 // and is checked before each value: a missing value, a value of another type

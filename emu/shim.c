@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* The preload shim: stands in for the kernel driver behind
  * /dev/functionblocks. Opening the device gives a descriptor of /dev/null
  * that stands for it; mapping that descriptor gives an anonymous 1 MiB window

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The C shim calls the C++ executor through here.
 #include "shim_bridge.h"
 

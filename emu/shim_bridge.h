@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* The shim's way into the emulator: runs the executor and keeps every C++
  * exception inside. */
 #ifndef FBEMU_SHIM_BRIDGE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading and saving the network under the device lock: the process's copy
 // of the network, brought up to date from the snapshot and the journal.
 #include "state_store.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The device's state on disk, shared by every process that uses the emulated
 // device: a snapshot of the whole network in one JSON file ("<state>") and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The table of value types and the JSON form of each.
 #include "value_types.hpp"
 

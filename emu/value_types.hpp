@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The value types the device stores, as one table: for each its name (as the
 // property listings and the state file spell it), its wire tag, the C++ type

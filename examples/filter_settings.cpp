@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Example use of the client library: create a block, write several of its
 // properties in one command, read them back, and remove the block again.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Carrying a plan out on the device, and undoing what was done when a change
 // fails, so that the device ends as it was.
 #include <list>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The next value of any scalar type as a double (pop_as_double) or as text
 // (pop_as_string). Both read the payloads themselves: unlike the typed pops
 // they take an incomplete scalar payload as a zero instead of failing.

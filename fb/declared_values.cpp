@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Values of a property's declared type: converting a loosely typed value to
 // it with range and name checks, comparing two of them, writing one as text.
 #include <charconv>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The device session: opening and mapping the window, laying out the two
 // regions, and executing a command with its failure status turned into an
 // exception.

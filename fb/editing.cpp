@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Changes to the device's network: blocks, connections, activity, resources.
 #include "exchange.hpp"
 

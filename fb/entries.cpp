@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Readers for the property and port entries of the listing replies, with
 // values rendered as text or kept as data.
 #include <tarn/fb/entries.hpp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The exchange pattern shared by every int-coded device operation: with the
 // session's mutex held, empty the request region, push the command code and

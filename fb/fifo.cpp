@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Strings and numeric vectors: a tag, a length or count word, then the bytes.
 #include <tarn/fb/fifo.hpp>
 

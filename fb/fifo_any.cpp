@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Dynamic values: a boost::any of any writable type, arrays of them and
 // objects of named ones. Arrays and objects nest; both directions walk the
 // nesting with an explicit stack on the heap, so the depth a caller can read

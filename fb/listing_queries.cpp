@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What exists on the device: factories, blocks, properties, ports, connections.
 #include <sys/ioctl.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading the device's whole network into one value, and finding blocks,
 // properties and ports in it.
 #include <iostream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Comparing the device's network with a wanted one: every check that can be
 // made before a change, and the ordered list of changes that remain.
 #include <map>

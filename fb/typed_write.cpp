@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The single-property write and the write of a value converted to the
 // property's declared type.
 #include <tarn/fb/typed_write.hpp>

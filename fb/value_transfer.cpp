@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Data between the client and the blocks: the bulk property write and the
 // value reads, as a number, as text, or many at once as numbers.
 #include <stdexcept>

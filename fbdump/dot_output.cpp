@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "dot_output.hpp"
 
 #include <map>

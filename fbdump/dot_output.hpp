@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The walked network as a Graphviz graph.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The --help text, written to become the manual page later.
 #include "options.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // fbdump: prints the device's whole function-block network as JSON or as a
 // Graphviz graph.
 #include <exception>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // fbdump's command line.
 #include <set>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Names from the device made safe to show in a picture.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading a network document into the library's wanted network.
 #include "document_reader.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // fbdump's JSON document read back as a wanted network, forgiving where a
 // person edits it by hand.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The network as fbdump's JSON document.
 #include "json_output.hpp"
 

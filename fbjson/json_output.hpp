@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The network as one JSON document, as fbdump prints it.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The --help text.
 #include "options.hpp"
 

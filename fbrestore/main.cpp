@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // fbrestore: changes the device's function-block network until it matches a
 // network document as fbdump prints it.
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Parsing fbrestore's command line.
 #include "options.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "guarded_window.hpp"
 
 #include <sys/mman.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A 1 MiB window below 4 GiB between two inaccessible pages, so that any
 // read or write just outside it faults at once. Both regions are formatted as

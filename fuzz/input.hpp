@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Reading a fuzz input from the front: a few control bytes, then the payload.
 // Missing bytes read as zero, so every input is a valid one.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes the seed corpora in corpus/<target>/: well-formed replies,
 requests and sessions that lead each fuzz target into its interesting paths.
 The input formats are described at the top of each target's source."""

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hostile replies to the property and port listings, read by the tool's own
 // listing front end (fb_list "prop", "out" and "in") through a device that
 // answers from the input (window_device.hpp).

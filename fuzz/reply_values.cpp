@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hostile reply bytes against every reader of the value stream: the typed
 // pops, pop_any, the array and object pops, both conversions and the
 // property and port entry readers, in an order the input chooses.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hostile requests against the emulator's request executor, on a guarded
 // window (guarded_window.hpp) and a throwaway state file that every run
 // starts without (the default network).

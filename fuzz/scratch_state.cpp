@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "scratch_state.hpp"
 
 #include <stdlib.h>

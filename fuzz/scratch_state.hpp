@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A throwaway state file for the emulated device: FBEMU_STATE points into a
 // fresh temporary directory, removed at exit; no catalog, no fault.

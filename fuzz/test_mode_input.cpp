@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arbitrary standard input to the interactive test session, against the
 // emulated device (the shim is linked in) with a throwaway state file that
 // every run starts without.

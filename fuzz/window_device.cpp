@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "window_device.hpp"
 
 #include <cerrno>

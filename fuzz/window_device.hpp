@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // /dev/functionblocks inside a fuzz target: opening, mapping and ioctl of the
 // device node are answered here, on a guarded window (guarded_window.hpp);

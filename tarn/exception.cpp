@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <tarn/exception.hpp>
 
 namespace tarn {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "colors.hpp"
 
 const char* const color_green = "\033[1;32m";

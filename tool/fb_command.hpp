@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The command front end: one editing operation on the process-wide session,
 // with a device error reported as one line and the result -1.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The listing front end: the device's lists as bordered, right-aligned tables.
 #include <cstdio>
 #include <iomanip>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // patchbay: lists the device's function-block network and runs the
 // interactive test session.
 #include <cstdio>

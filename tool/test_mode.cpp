@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The interactive test session: a numbered menu on standard input.
 #include <iostream>
 #include <limits>

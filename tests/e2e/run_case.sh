@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs one transcript case against the emulator and compares its transcript
 # byte for byte with the expected file.
 #   run_case.sh FBEMU PATCHBAY_DIR CASE.sh EXPECTED WORKDIR

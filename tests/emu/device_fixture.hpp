@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A fresh emulated device for each test: its own state file in a temporary
 // directory, no catalog and no fault; helpers to check device errors.

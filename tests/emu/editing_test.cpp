@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Creating and destroying blocks, connecting ports, and the network kept in
 // the state file across sessions and processes.
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The executor on a window of its own: requests built by hand, malformed in
 // every way a client could get wrong, and replies checked byte for byte
 // through the value stream.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Injected faults as the client library meets them.
 #include <stdlib.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The state journal: changes kept beside the snapshot, the network read
 // afresh after a process dies part way through saving, and a damaged journal
 // end reported and cut.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The default network as the client library reads it: names, property
 // entries and port entries exactly as the device lays them out.
 #include <set>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A small client of the library for the launcher tests: runs one device
 // operation and prints its result, or "error <code>: <message>" and exits 1.
 //   probe fac | funcs FACTORY | create FACTORY NAME | destroy TICKET

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Property writes (single and bulk), value reads, activation and resource
 // methods.
 #include <stdlib.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shim seen through the system calls a client makes. This file is
 // compiled with 64-bit file offsets and time, so on 32-bit machines it calls
 // open64, mmap64 and __ioctl_time64, the other names the shim must answer to.

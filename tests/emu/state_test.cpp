@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The state file and the catalog file: where a device starts from, and bad
 // files reported without being touched.
 #include <stdlib.h>

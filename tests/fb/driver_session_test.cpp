@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The device session against a fake device: the requests each operation
 // sends, how replies and failure statuses are read, and that the session stays
 // usable after every failure.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The byte encoding of every value type, the header words, and what each kind
 // of failed push or pop leaves behind.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Values go through the window without touching the heap: fixed-size values
 // always, strings and vectors when popped into an object with room for them.
 // This program replaces the global allocation functions with counting ones,

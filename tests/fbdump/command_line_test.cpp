@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // fbdump's options and the text it puts into graph labels.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "expected_document.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What fbdump's JSON document must say about a network described in the
 // emulator's network file format (a catalog or state file), worked out from

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Renders fbdump's graph of a network with Graphviz and checks the picture:
 # dot takes the graph without a complaint and draws every block and every
 # connection, each name as one piece of text (as SVG writes it).

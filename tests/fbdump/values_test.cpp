@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Property values from reply to document: the entry reader on hand-made
 // replies, and values the emulator never sends written as JSON.
 #include <cmath>

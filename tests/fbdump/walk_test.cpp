@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // fbdump's reading of an emulated device: the document against the network the
 // device was given, the factory limit, standard output. Device faults and
 // the graph are tested with fbdump as a process (cases/, render.sh).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The network model against the emulated device: conversions to a declared
 // type, and an apply that fails at each of its exchanges in turn and must
 // leave the device exactly as it was.

@@ -1,12 +1,14 @@
 #!/bin/sh
-# Builds the Debian packages of a build with cpack and checks them with
-# dpkg-deb: names, control fields, the files each carries, and that the
-# Depends of each package cover what its binaries need: every shared library
-# they load, at least at the version of the newest symbol they use.
-#   check_debs.sh CPACK_CONFIG WORK ARCH VERSION LIBDIR PACKAGE...
+# SPDX-License-Identifier: MIT
+# Checks the Debian packages that build_debs.sh left in WORK with dpkg-deb:
+# names, control fields, the files each carries (libraries in the multiarch
+# directory, a manual page for every program), and that the Depends of each
+# package cover what its binaries need: every shared library they load, at
+# least at the version of the newest symbol they use.
+#   check_debs.sh WORK ARCH VERSION PACKAGE...
 set -u
-CONFIG=$1 WORK=$2 ARCH=$3 VERSION=$4 LIBDIR=$5
-shift 5
+WORK=$1 ARCH=$2 VERSION=$3
+shift 3
 EXPECTED_PACKAGES=$*
 HERE=$(cd "$(dirname "$0")" && pwd)
 failures=0
@@ -15,18 +17,14 @@ fail() {
     failures=$((failures + 1))
 }
 
-rm -rf "$WORK" && mkdir -p "$WORK" || exit 1
-if ! cpack -G DEB --config "$CONFIG" -B "$WORK/out" >"$WORK/cpack.log" 2>&1; then
-    cat "$WORK/cpack.log"
-    exit 1
-fi
+# Libraries belong in the architecture's multiarch directory.
+LIBDIR=lib/$(dpkg-architecture -a"$ARCH" -qDEB_HOST_MULTIARCH 2>/dev/null) || exit 1
+rm -rf "$WORK/root" "$WORK"/*.files "$WORK/binaries"
 
 # The packages built, by name.
 packages=""
-for deb in "$WORK"/out/*.deb; do
-    name=$(dpkg-deb -f "$deb" Package)
-    packages="$packages $name"
-    ln -s "$deb" "$WORK/$name.deb"
+for deb in "$WORK"/*.deb; do
+    packages="$packages $(basename "$deb" .deb)"
 done
 [ "$(echo $packages | tr ' ' '\n' | sort)" = "$(echo $EXPECTED_PACKAGES | tr ' ' '\n' | sort)" ] ||
     fail "packages built:$packages; expected: $EXPECTED_PACKAGES"
@@ -48,6 +46,15 @@ expected_files() {
         usr/share/man/man1/fbemu.1.gz ;;
     esac
 }
+# Libraries and their development files can be installed for several
+# architectures at once; the tools serve programs of any architecture.
+expected_multi_arch() {
+    case $1 in
+    libtarn-fb1 | libtarn1 | libtarn-fb-dev) echo same ;;
+    patchbay) echo foreign ;;
+    *) echo no ;;
+    esac
+}
 case $ARCH in
 armhf) machine=ARM ;;
 amd64) machine="Advanced Micro Devices X86-64" ;;
@@ -56,7 +63,8 @@ esac
 
 for name in $packages; do
     deb=$WORK/$name.deb
-    for field in Architecture:$ARCH "Version:$VERSION-1"; do
+    for field in Architecture:$ARCH "Version:$VERSION-1" Priority:optional \
+        "Multi-Arch:$(expected_multi_arch "$name")"; do
         value=$(dpkg-deb -f "$deb" "${field%%:*}")
         [ "$value" = "${field#*:}" ] || fail "$name: ${field%%:*} is '$value'"
     done
@@ -66,6 +74,10 @@ for name in $packages; do
     dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 }' >"$WORK/$name.files"
     for file in $(expected_files "$name"); do
         grep -qxF "$file" "$WORK/$name.files" || fail "$name lacks $file"
+    done
+    for program in $(sed -n 's|^usr/s\{0,1\}bin/||p' "$WORK/$name.files"); do
+        grep -qE "^usr/share/man/man[18]/$program\.[18]\.gz\$" "$WORK/$name.files" ||
+            fail "$name: no manual page for $program"
     done
 
     # The binaries: built for the architecture, stripped, their needs met.

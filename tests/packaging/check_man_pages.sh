@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Checks the manual pages: mandoc has nothing to warn about, and they cover
 # what the programs themselves say: every option and action word of
 # patchbay's help, every usage message, every line of the test session's

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # Drives the bash completion of patchbay as bash does (COMP_WORDS,
 # COMP_CWORD, the function registered with `complete`), against the emulated
 # device and without any device.

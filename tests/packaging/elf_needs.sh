@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Prints what the Depends field of a package lacks for one of its ELF files:
 # a package for each shared library the file loads (unless the package
 # carries that library itself), and for the C and C++ runtimes a minimum

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Installs the build into a temporary prefix, moves the installed tree
 # elsewhere, and builds a program against it with the CMake package and with
 # pkg-config; runs both without a device and under the installed emulator.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The property and port queries that hand the caller the session's lock with
 // the reply: while the reply lives no other thread gets the session; a reply
 // that goes and a failed query leave nothing locked.

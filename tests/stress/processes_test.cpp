@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Four processes share one emulated device (one state file, locked per
 // command): each runs the stress workload with a session of its own; at the
 // end the network holds exactly what they left.

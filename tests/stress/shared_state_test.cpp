@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Processes that keep the network between commands still share one device:
 // each sees the others' changes at its next command, and no change is lost
 // when they change the network at once (journal appends and new snapshots

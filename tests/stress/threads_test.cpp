@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Eight threads share the process-wide session against the emulated device
 // (the shim is linked in): listings, creates, destroys, property writes and
 // value reads, each reply checked against its request, and at the end the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One worker's share of a stress run on a shared emulated device: each round
 // creates a block under a name of its own, writes it a property value of its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "device_interposer.hpp"
 
 #include <dlfcn.h>

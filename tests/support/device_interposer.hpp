@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // /dev/functionblocks inside a test or fuzz program: open, mmap, munmap,
 // close and ioctl of the device node are answered by the installed handler;

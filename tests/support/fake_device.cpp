@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A device that records each request and answers with a hand-built reply.
 #include "fake_device.hpp"
 

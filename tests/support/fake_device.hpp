@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A stand-in for /dev/functionblocks inside one test program: open, mmap,
 // munmap, close and ioctl of the device node are answered here (the window is

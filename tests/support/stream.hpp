@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Hand-made reply streams for the value tests.
 #include <cstdint>

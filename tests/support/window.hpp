@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A shared window for tests that exercise the value stream without a device:
 // 1 MiB mapped below 4 GiB (the header words hold 32-bit addresses), both

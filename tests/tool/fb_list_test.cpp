@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The port listing against replies that end early: every row whose names were
 // read is on standard output before the failure leaves fb_list.
 #include <gtest/gtest.h>

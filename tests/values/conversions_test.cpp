@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The next value of any scalar type as a number and as text: every tag,
 // incomplete payloads, and what each failure consumes.
 #include <gtest/gtest.h>

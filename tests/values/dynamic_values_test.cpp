@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Dynamic values, arrays and objects: round trips, markers, malformed
 // replies, unwritable values and the nesting bound.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bulk property write and the value reads against a fake device: the
 // request each sends and what each makes of a hand-made reply.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The whole public interface of libtarn-fb: the device session, the value
 // stream and the readers of listing entries.

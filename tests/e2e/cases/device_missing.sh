@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # No /dev/functionblocks: listings fail with status 1, the test session
 # reports each command's failure and tries again at the next one; what does
 # not need the device still works.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Every row of the command line's dispatch that does not reach the device.
 pb
 pb -l

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Every injected device fault during every listing of the command line, but
 # for those faults_listing.sh shows: one line on standard error, status 1, and
 # only what was read before the fault of the table.

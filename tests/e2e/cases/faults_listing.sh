@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Device failures during a listing: one line on standard error, status 1,
 # and nothing of the table when the command itself failed.
 pbf ioctl -l fac

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Every injected device fault during each editing command of the test
 # session, but for those session_faults.sh shows. A fault that replaces the
 # reply leaves the device unchanged and fb_command reports the device error;

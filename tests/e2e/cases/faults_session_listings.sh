@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Every injected device fault during each listing of the test session (the
 # first ioctl of the run), but for those session_faults.sh shows: the error
 # on one line, the menu again, and the same listing works right after.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Every listing of the command line against the default network.
 pb -l fac
 pb -l fb sine_osc

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Empty lists, names longer than their cells, odd property types, a port with
 # several connections, names the device does not know.
 CATALOG=edges.json

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # A device without factories.
 CATALOG=empty.json
 pb -l fac

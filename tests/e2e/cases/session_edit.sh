@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # A whole editing session: create, list, connect, list ports, write a
 # property, disconnect, delete, and the lists after each step.
 pb -c test <<'IN'

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Device failures inside the session: the error line, then the menu again.
 # The first device command of each run is its first ioctl.
 pbf status -c test <<'IN'

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Menu numbers out of range, words that are not numbers, two answers on one
 # line, blank lines, and input that ends in the middle of a choice.
 pb -c test <<'IN'

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # A block created in one run is listed by the next; a new session does not
 # know the earlier session's tickets.
 pb -c test <<'IN'

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What the device refuses, and how the session reports it.
 pb -c test <<'IN'
 6

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The emulated device's state file cut short, corrupted, unwritable, or in a
 # directory that does not exist: every command names the file and the reason,
 # a listing ends with status 1, the test session shows its menu again, and the

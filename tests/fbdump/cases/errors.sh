@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Device failures anywhere in the walk: status 1, one line on standard error
 # and nothing on standard output.
 patch="$(dirname "$CASE")/../networks/patch.json"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Without /dev/functionblocks and without the emulator (an armhf build runs
 # under qemu-arm): status 1 and the reason.
 [ -e /dev/functionblocks ] && { echo "this machine has a device node"; exit 0; }

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The documents of a network with every property type and odd names: JSON,
 # compact JSON, the graph, and both limited to some factories.
 patch="$(dirname "$CASE")/../networks/patch.json"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The command line: help, version, and usage errors (status 2, the reason on
 # standard error, nothing on standard output).
 run run -- fbdump --help

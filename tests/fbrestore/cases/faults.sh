@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # A device failure while the plan is applied: the message names the change
 # that failed and the device's reason, the changes made are undone, and
 # fbdump shows the network from before the run. The walk takes 28 exchanges

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Every document the device cannot be brought to is refused before the
 # first change: one message, status 1, and fbdump shows the same network.
 cd "$WORK" || exit 1

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Save, edit by hand, restore: fbdump then shows the edited network; a second
 # run has nothing to do; the saved document brings back every value and
 # connection (the new block stays: the device destroys by ticket only).

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The command line: help, version, bad options, and the exit statuses of
 # --check and --dry-run.
 docs="$(dirname "$CASE")/../documents"

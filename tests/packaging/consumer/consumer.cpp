@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A program of another project using the installed libtarn-fb: it lists the
 // device's factories and reports the library's failures through the
 // exception classes of the installed headers.

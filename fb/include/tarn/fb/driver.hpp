@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // tarn::fb::driver: the session with the function-block device. It maps the
 // device's 1 MiB window, lays the request and reply regions into it and runs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Readers for the entries that the property and port queries leave in the
 // reply region, shared by every program that prints them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // TARN_FB_EXPORT marks the classes and functions that libtarn-fb exports; the
 // library is built with hidden visibility, so anything unmarked stays inside.

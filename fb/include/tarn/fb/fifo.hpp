@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // tarn::fb::fifo: typed values written into the request region (push) and
 // read from the reply region (pop) of the shared window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // tarn::fb::locked_reply: the results of a property or port query, left in
 // the reply region, together with the session's lock, so that no other

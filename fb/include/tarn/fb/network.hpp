@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The device's network as one value: read it in one walk, compare it with a
 // wanted network into an ordered plan of changes, and apply a plan with undo.

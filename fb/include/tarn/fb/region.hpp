@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Access to one region of the shared window: a header of six 32-bit
 // little-endian words followed by the data area. The address words hold

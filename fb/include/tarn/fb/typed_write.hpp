@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Writing one property: the single-property write with a value of a fixed
 // wire type, and the conversion of a loosely typed value (a number or a name

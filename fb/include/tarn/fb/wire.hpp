@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The encoding as data: for every value type its tag, payload size and the
 // name its failure messages carry ("push<" name ">" + " failed"). One push and

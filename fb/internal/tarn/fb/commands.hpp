@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The device's commands as one table: code, the operation name failure
 // messages start with, and the shape of the arguments that follow the code.

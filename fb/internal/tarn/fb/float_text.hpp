@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Floating-point numbers for text formats that hold only finite decimals
 // (JSON): the shortest decimal of a float, and the words for the others.

@@ -1,0 +1,71 @@
+# SPDX-License-Identifier: MIT
+# patchbay_deb_package(): makes an install component a Debian package with the
+# files and control data every package of the project carries. Included by
+# PatchbayPackaging.cmake, whose patchbay_packaging_dir (the data in
+# packaging/) and patchbay_deb_dir (generated files) it uses.
+
+# Every package carries the licence as a machine-readable copyright file and
+# the changelog; both are the same for every architecture, as Multi-Arch:
+# same packages need.
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+string(REGEX MATCH "Copyright \\(c\\) ([^\n]+)" _ "${licence}")
+set(PATCHBAY_COPYRIGHT "${CMAKE_MATCH_1}")
+string(REGEX REPLACE "^.*\n\n(Permission is hereby granted)" "\\1" licence "${licence}")
+string(STRIP "${licence}" licence)
+string(REGEX REPLACE "\n\n" "\n.\n" licence "${licence}")
+string(REPLACE "\n" "\n " PATCHBAY_LICENSE_TEXT " ${licence}")
+configure_file(${patchbay_packaging_dir}/copyright.in ${patchbay_deb_dir}/copyright @ONLY)
+add_custom_command(OUTPUT ${patchbay_deb_dir}/changelog.Debian.gz
+  COMMAND sh -c "gzip -9nc \"$1\" >\"$2\"" sh ${patchbay_packaging_dir}/changelog ${patchbay_deb_dir}/changelog.Debian.gz
+  DEPENDS ${patchbay_packaging_dir}/changelog VERBATIM)
+add_custom_target(debian-changelog ALL DEPENDS ${patchbay_deb_dir}/changelog.Debian.gz)
+
+# What the packages declared so far make: the components CPack packs, the
+# package names (for tests/packaging) and the Multi-Arch fields.
+set(CPACK_COMPONENTS_ALL "")
+set(PATCHBAY_DEB_PACKAGES "")
+set(CPACK_PATCHBAY_MULTI_ARCH "")
+
+# patchbay_deb_package(<component> <package> SECTION <section>
+#   [MULTI_ARCH same|foreign] [LIBRARY <target>]
+#   [DEPENDS <dependency>...] [RECOMMENDS <package>...] [SUGGESTS <package>...]
+#   DESCRIPTION <synopsis> <paragraph>)
+# Makes the install component <component> the Debian package <package>, with
+# its copyright, changelog and lintian overrides. LIBRARY: the package carries the shared library
+# <target>, gets a shlibs file for it and rebuilds the linker cache through
+# dpkg's ldconfig trigger. Empty dependencies are dropped.
+function(patchbay_deb_package component package)
+  cmake_parse_arguments(PARSE_ARGV 2 arg "" "SECTION;MULTI_ARCH;LIBRARY"
+    "DEPENDS;RECOMMENDS;SUGGESTS;DESCRIPTION")
+  string(TOUPPER ${component} upper)
+  set(var CPACK_DEBIAN_${upper}_PACKAGE)
+  set(${var}_NAME ${package} PARENT_SCOPE)
+  set(${var}_SECTION ${arg_SECTION} PARENT_SCOPE)
+  foreach(field IN ITEMS DEPENDS RECOMMENDS SUGGESTS)
+    list(FILTER arg_${field} EXCLUDE REGEX "^$")
+    list(JOIN arg_${field} ", " value)
+    set(${var}_${field} "${value}" PARENT_SCOPE)
+  endforeach()
+  list(JOIN arg_DESCRIPTION "\n" description)
+  set(CPACK_COMPONENT_${upper}_DESCRIPTION "${description}" PARENT_SCOPE)
+
+  if(arg_MULTI_ARCH)
+    set(CPACK_PATCHBAY_MULTI_ARCH ${CPACK_PATCHBAY_MULTI_ARCH} "${package}=${arg_MULTI_ARCH}" PARENT_SCOPE)
+  endif()
+  if(arg_LIBRARY)
+    get_target_property(soversion ${arg_LIBRARY} SOVERSION)
+    get_target_property(name ${arg_LIBRARY} OUTPUT_NAME)
+    if(NOT name)
+      set(name ${arg_LIBRARY})
+    endif()
+    file(WRITE ${patchbay_deb_dir}/${package}/shlibs "lib${name} ${soversion} ${package} (>= ${PROJECT_VERSION})\n")
+    set(${var}_CONTROL_EXTRA ${patchbay_deb_dir}/${package}/shlibs ${patchbay_packaging_dir}/triggers PARENT_SCOPE)
+  endif()
+
+  install(FILES ${patchbay_deb_dir}/copyright ${patchbay_deb_dir}/changelog.Debian.gz
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package} COMPONENT ${component})
+  install(FILES ${patchbay_packaging_dir}/lintian-overrides
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME ${package} COMPONENT ${component})
+  set(CPACK_COMPONENTS_ALL ${CPACK_COMPONENTS_ALL} ${component} PARENT_SCOPE)
+  set(PATCHBAY_DEB_PACKAGES ${PATCHBAY_DEB_PACKAGES} ${package} PARENT_SCOPE)
+endfunction()
