@@ -105,27 +105,29 @@ bool visit_held(const boost::any& v, F&& f) {
     return visit_held(v, f, value_types{});
 }
 
+// Explicitly exported: the visibility of a specialisation would otherwise
+// follow that of its template arguments (boost::any is not marked).
 template <>
-void fifo::push<std::string>(const std::string& value);
+TARN_FB_EXPORT void fifo::push<std::string>(const std::string& value);
 template <>
-void fifo::push<std::vector<float>>(const std::vector<float>& value);
+TARN_FB_EXPORT void fifo::push<std::vector<float>>(const std::vector<float>& value);
 template <>
-void fifo::push<std::vector<double>>(const std::vector<double>& value);
+TARN_FB_EXPORT void fifo::push<std::vector<double>>(const std::vector<double>& value);
 template <>
-void fifo::push<fifo::array>(const array& value);
+TARN_FB_EXPORT void fifo::push<fifo::array>(const array& value);
 template <>
-void fifo::push<fifo::object>(const object& value);
+TARN_FB_EXPORT void fifo::push<fifo::object>(const object& value);
 
 template <>
-std::string fifo::pop<std::string>();
+TARN_FB_EXPORT std::string fifo::pop<std::string>();
 template <>
-std::vector<float> fifo::pop<std::vector<float>>();
+TARN_FB_EXPORT std::vector<float> fifo::pop<std::vector<float>>();
 template <>
-std::vector<double> fifo::pop<std::vector<double>>();
+TARN_FB_EXPORT std::vector<double> fifo::pop<std::vector<double>>();
 template <>
-fifo::array fifo::pop<fifo::array>();
+TARN_FB_EXPORT fifo::array fifo::pop<fifo::array>();
 template <>
-fifo::object fifo::pop<fifo::object>();
+TARN_FB_EXPORT fifo::object fifo::pop<fifo::object>();
 
 }  // namespace fb
 }  // namespace tarn
