@@ -2,12 +2,14 @@
 // range and type checks that keep a wrong value from reaching the device.
 #include "values.hpp"
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
+#include <pybind11/stl.h>
 #include <tarn/fb/fifo.hpp>
 #include <tarn/fb/wire.hpp>
 
@@ -157,6 +159,17 @@ bool unwrap_item(const std::string& name, py::handle v, tarn::fb::property& out)
     return (... || (py::isinstance<typed<T>>(v) && (out = pair(name, v.cast<const typed<T>&>().value), true)));
 }
 
+// A float as the shortest decimal that reads back as the same float (0.8f
+// as 0.8, not 0.800000011920929), as fbdump writes it.
+py::float_ shortest(float f) {
+    if (!std::isfinite(f)) return py::float_(f);
+    char digits[32];
+    const auto written = std::to_chars(digits, digits + sizeof digits, f);
+    double d = f;
+    std::from_chars(digits, written.ptr, d);
+    return py::float_(d);
+}
+
 }  // namespace
 
 std::string bytes_of(py::handle str) {
@@ -181,7 +194,7 @@ void bind_value_types(py::module_& m) {
 
 py::object to_python(const boost::any& v) {
     using tarn::fb::fifo;
-    if (auto* x = boost::any_cast<float>(&v)) return py::float_(*x);
+    if (auto* x = boost::any_cast<float>(&v)) return shortest(*x);
     if (auto* x = boost::any_cast<double>(&v)) return py::float_(*x);
     if (auto* x = boost::any_cast<signed char>(&v)) return py::int_(static_cast<int>(*x));
     if (auto* x = boost::any_cast<short>(&v)) return py::int_(*x);
@@ -193,7 +206,11 @@ py::object to_python(const boost::any& v) {
     if (auto* x = boost::any_cast<unsigned long long>(&v)) return py::int_(*x);
     if (auto* x = boost::any_cast<bool>(&v)) return py::bool_(*x);
     if (auto* x = boost::any_cast<std::string>(&v)) return text(*x);
-    if (auto* x = boost::any_cast<std::vector<float>>(&v)) return py::cast(*x);
+    if (auto* x = boost::any_cast<std::vector<float>>(&v)) {
+        py::list out;
+        for (float f : *x) out.append(shortest(f));
+        return out;
+    }
     if (auto* x = boost::any_cast<std::vector<double>>(&v)) return py::cast(*x);
     if (auto* x = boost::any_cast<fifo::array>(&v)) {
         py::list out;
