@@ -5,6 +5,7 @@
 #   libtarn1           the stand-in libtarn.so.1 (not built against a board's own)
 #   libtarn-fb-dev     headers, link names, CMake package, pkg-config file
 #   patchbay-emulator  fbemu and its shim (native builds only)
+#   python3-tarnfb     the Python module tarnfb (where it is built)
 #
 # Libraries go in packages named after their SONAME so that a board's own
 # libtarn.so.1 can take the stand-in's place, and the board needs neither the
@@ -57,6 +58,9 @@ endif()
 if(PATCHBAY_INSTALL_EMULATOR)
   list(APPEND CPACK_COMPONENTS_ALL emulator)
 endif()
+if(TARGET tarnfb)
+  list(APPEND CPACK_COMPONENTS_ALL python)
+endif()
 
 set(CPACK_DEBIAN_TOOL_PACKAGE_NAME patchbay)
 set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
@@ -100,6 +104,16 @@ set(CPACK_COMPONENT_EMULATOR_DESCRIPTION "function-block device emulator for wor
 fbemu runs a program against an emulated /dev/functionblocks: a preloaded
 shim stands in for the device, and the network lives in a state file shared
 by every program run against it. 32-bit ARM programs run under qemu-user.")
+
+set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-tarnfb)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+patchbay_depends(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "libtarn-fb1 ${patchbay_exact}" "${patchbay_libtarn_depends}"
+  "python3 (>= ${TARNFB_PYTHON_VERSION}), python3 (<< ${TARNFB_PYTHON_NEXT_VERSION})" "${patchbay_runtime_depends}")
+set(CPACK_COMPONENT_PYTHON_DESCRIPTION "Python module of the function-block device
+The module tarnfb lists and edits the function-block network of
+/dev/functionblocks from Python through libtarn-fb: factories, blocks,
+properties converted to their declared types, connections, value reads, and
+the whole network as fbdump's document, snapshot and restore.")
 
 include(CPack)
 

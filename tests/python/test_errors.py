@@ -55,5 +55,6 @@ def test_a_device_that_cannot_be_opened():
     env = dict(os.environ)
     env["LD_PRELOAD"] = " ".join(p for p in env.get("LD_PRELOAD", "").split() if "fbemu-shim" not in p)
     script = "import tarnfb\ntry:\n    tarnfb.Device()\nexcept tarnfb.DeviceError as e:\n    print(e.code, e)\n"
-    out = subprocess.run([sys.executable, "-c", script], env=env, capture_output=True, text=True, check=True)
+    python = os.environ.get("TARNFB_TEST_PYTHON", sys.executable).split()
+    out = subprocess.run([*python, "-c", script], env=env, capture_output=True, text=True, check=True)
     assert out.stdout.startswith("0 ") and "functionblocks" in out.stdout
