@@ -12,6 +12,7 @@
 #include <tarn/fb/typed_write.hpp>
 
 #include "document_reader.hpp"
+#include "values.hpp"
 
 namespace py = pybind11;
 
@@ -35,8 +36,10 @@ PyObject* new_class(py::module_& m, const char* name, const char* doc, PyObject*
 }
 
 // Raises an instance of `type` made from `message`, with extra attributes.
-void raise(PyObject* type, const char* message, std::initializer_list<std::pair<const char*, py::object>> attributes) {
-    py::object error = py::reinterpret_borrow<py::object>(type)(message);
+// The message may carry the device's text, which need not be UTF-8.
+void raise(PyObject* type, const char* message,
+           std::initializer_list<std::pair<const char*, py::object>> attributes = {}) {
+    py::object error = py::reinterpret_borrow<py::object>(type)(text(message));
     for (const auto& a : attributes) error.attr(a.first) = a.second;
     PyErr_SetObject(type, error.ptr());
 }
@@ -58,21 +61,21 @@ void translate(std::exception_ptr thrown) {
     try {
         std::rethrow_exception(thrown);
     } catch (const tarn::fb::value_error& e) {
-        PyErr_SetString(python_class_of(e.why), e.what());
+        raise(python_class_of(e.why), e.what());
     } catch (const tarn::fb::plan_error& e) {
-        PyErr_SetString(PyExc_ValueError, e.what());
+        raise(PyExc_ValueError, e.what());
     } catch (const fbjson::document_error& e) {
-        PyErr_SetString(PyExc_ValueError, e.what());
+        raise(PyExc_ValueError, e.what());
     } catch (const tarn::fb::apply_error& e) {
         py::list left;
-        for (const std::string& line : e.left_changed) left.append(py::str(line));
+        for (const std::string& line : e.left_changed) left.append(text(line));
         raise(apply_error_class, e.what(), {{"failed", py::int_(e.failed)}, {"left_changed", left}});
     } catch (const tarn::fb::driver::error& e) {
         raise(device_error_class, e.what(), {{"code", py::int_(e.code)}});
     } catch (const tarn::fb::fifo::error& e) {
-        PyErr_SetString(stream_error_class, e.what());
+        raise(stream_error_class, e.what());
     } catch (const tarn::exception::exception& e) {
-        PyErr_SetString(error_class, e.what());
+        raise(error_class, e.what());
     }
 }
 

@@ -58,3 +58,11 @@ def test_a_device_that_cannot_be_opened():
     python = os.environ.get("TARNFB_TEST_PYTHON", sys.executable).split()
     out = subprocess.run([*python, "-c", script], env=env, capture_output=True, text=True, check=True)
     assert out.stdout.startswith("0 ") and "functionblocks" in out.stdout
+
+
+def test_text_that_is_not_utf8_reaches_the_device_and_comes_back_in_errors(state, dev):
+    # Surrogate escapes stand for the bytes they came from, both ways.
+    name = b"x\xffy".decode("utf-8", "surrogateescape")
+    with Unchanged(state), pytest.raises(tarnfb.DeviceError) as refused:
+        dev.properties(name)
+    assert refused.value.code == 11 and name in str(refused.value)
