@@ -2,6 +2,7 @@
 // it with range and name checks, comparing two of them, writing one as text.
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -180,7 +181,12 @@ constexpr conversion conversions[] = {
     {"float_vector", float_vector_of},
 };
 
-bool same_float(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0 || (std::isnan(a) && std::isnan(b)); }
+bool same_float(float a, float b) {
+    std::uint32_t x, y;
+    std::memcpy(&x, &a, sizeof x);
+    std::memcpy(&y, &b, sizeof y);
+    return x == y || (std::isnan(a) && std::isnan(b));
+}
 
 template <class T>
 bool same_as(const boost::any& a, const boost::any& b, bool& known) {
