@@ -108,4 +108,15 @@ shim stands in for the device, and the network lives in a state file shared
 by every program run against it. 32-bit ARM programs run under qemu-user.")
 endif()
 
+if(TARGET tarnfb)
+  patchbay_deb_package(python python3-tarnfb SECTION python
+    DEPENDS "libtarn-fb1 ${patchbay_exact}" "${patchbay_libtarn_depends}"
+      "python3 (>= ${TARNFB_PYTHON_VERSION}), python3 (<< ${TARNFB_PYTHON_NEXT_VERSION})" "${patchbay_runtime_depends}"
+    DESCRIPTION "Python module of the function-block device"
+"The module tarnfb lists and edits the function-block network of
+/dev/functionblocks from Python through libtarn-fb: factories, blocks,
+properties converted to their declared types, connections, value reads, and
+the whole network as fbdump's document, snapshot and restore.")
+endif()
+
 include(CPack)

@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: MIT
+// One property listing of a block from Python (tarnfb's Device.properties(),
+// called through an embedded interpreter) against the same listing in C++
+// (the module's own reading of the reply under the session's lock). Both run
+// on the device of bench_device.c in this program: the emulator for whole
+// exchanges, and a reply recorded from it and made unread again for the
+// client's side alone.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+
+#include <benchmark/benchmark.h>
+#include <pybind11/embed.h>
+#include <tarn/fb/driver.hpp>
+
+#include "bench_device.h"
+#include "executor.hpp"
+#include "listings.hpp"
+
+namespace py = pybind11;
+
+namespace {
+
+using tarn::fb::detail::begin;
+using tarn::fb::detail::pop_count;
+using tarn::fb::detail::read_cursor;
+using tarn::fb::detail::region;
+
+// The biquad filter of the emulator's default network: an enum, two floats
+// and a uint8.
+const std::string block = "lowpass";
+
+int emulate(unsigned char* window, unsigned long request) { return fbemu::execute(window, request); }
+
+// The reply of the last exchange, unread again.
+int replay(unsigned char* window, unsigned long) {
+    region r(window + tarn::fb::reply_offset);
+    r.set(pop_count, 0);
+    r.set(read_cursor, r.word(begin));
+    return 0;
+}
+
+void cxx_listing() {
+    const auto listed = tarnfb::read_properties(tarn::fb::driver::instance(), block);
+    if (listed.size() != 4) throw std::runtime_error("lowpass has not 4 properties");
+    benchmark::DoNotOptimize(listed.data());
+}
+
+py::object python_listing;  // tarnfb.Device().properties
+
+void python_call() {
+    py::object listed = python_listing(block);
+    benchmark::DoNotOptimize(listed.ptr());
+}
+
+template <void (*Listing)(), bench_device_handler Device>
+void listing(benchmark::State& state) {
+    bench_device_set_handler(emulate);
+    Listing();  // the reply that the replaying device makes unread again
+    bench_device_set_handler(Device);
+    while (state.KeepRunning()) Listing();
+    bench_device_set_handler(emulate);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The emulated device starts from its default network, in a state file
+    // of its own.
+    char dir[] = "/tmp/tarnfb-bench-XXXXXX";
+    if (::mkdtemp(dir) == nullptr) return 1;
+    const std::string state = std::string(dir) + "/state.json";
+    ::setenv("FBEMU_STATE", state.c_str(), 1);
+    ::unsetenv("FBEMU_CATALOG");
+    ::unsetenv("FBEMU_FAULT");
+    int status = 0;
+    {
+        py::scoped_interpreter python;
+        py::module_::import("sys").attr("path").attr("insert")(0, TARNFB_PACKAGE_DIR);
+        python_listing = py::module_::import("tarnfb").attr("Device")().attr("properties");
+        benchmark::RegisterBenchmark("properties/client/cxx", listing<cxx_listing, replay>);
+        benchmark::RegisterBenchmark("properties/client/python", listing<python_call, replay>);
+        benchmark::RegisterBenchmark("properties/full/cxx", listing<cxx_listing, emulate>);
+        benchmark::RegisterBenchmark("properties/full/python", listing<python_call, emulate>);
+        benchmark::Initialize(&argc, argv);
+        if (benchmark::ReportUnrecognizedArguments(argc, argv)) status = 1;
+        if (status == 0) benchmark::RunSpecifiedBenchmarks();
+        benchmark::Shutdown();
+        python_listing = py::object();
+    }
+    std::remove(state.c_str());
+    std::remove((state + ".lock").c_str());
+    ::rmdir(dir);
+    return status;
+}

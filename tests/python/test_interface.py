@@ -1,0 +1,40 @@
+# SPDX-License-Identifier: MIT
+"""The module's surface as users and type checkers see it: stubs, docstrings, help()."""
+
+import ast
+import inspect
+import pydoc
+from pathlib import Path
+
+import tarnfb
+
+STUBS = Path(tarnfb.__file__).with_name("__init__.pyi")
+
+
+def _public(cls):
+    return {n for n, _ in inspect.getmembers(cls) if not n.startswith("_")}
+
+
+def test_stubs_declare_exactly_the_module_and_its_members():
+    tree = ast.parse(STUBS.read_text())
+    classes = {n.name: n for n in tree.body if isinstance(n, ast.ClassDef)}
+    assert set(classes) == set(tarnfb.__all__)
+    for name, node in classes.items():
+        declared = {n.name for n in node.body if isinstance(n, ast.FunctionDef)}
+        declared |= {n.target.id for n in node.body if isinstance(n, ast.AnnAssign)}
+        declared = {d for d in declared if not d.startswith("_")}
+        assert declared == _public(getattr(tarnfb, name)) - _public(BaseException), name
+
+
+def test_every_public_name_has_a_docstring():
+    for name in tarnfb.__all__:
+        cls = getattr(tarnfb, name)
+        assert cls.__module__ == "tarnfb" and (cls.__doc__ or "").strip(), name
+        for member in _public(cls) - _public(BaseException):
+            assert (getattr(cls, member).__doc__ or "").strip(), f"{name}.{member}"
+
+
+def test_help_reads_well():
+    text = pydoc.render_doc(tarnfb, renderer=pydoc.plaintext)
+    for name in ["Device", "snapshot", "restore", "DeviceError", "uint32", "Property"]:
+        assert name in text
