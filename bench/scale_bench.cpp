@@ -60,7 +60,7 @@ void list_func_props(benchmark::State& state) {
     driver& d = driver::instance();
     d.value("volume.level");  // the first exchange after the state file changed reads it
     const std::string name = middle_block(blocks);
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         tarn::fb::fifo& results = d.list_func_props(name);
         benchmark::DoNotOptimize(results.pop<int>());
     }
@@ -71,7 +71,7 @@ void create(benchmark::State& state) {
     bench::write_scaled_network(files().state(), blocks);
     driver& d = driver::instance();
     d.value("volume.level");  // the first exchange after the state file changed reads it
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         const unsigned int ticket = d.create("gain", "extra");
         state.PauseTiming();
         d.destroy(ticket);
@@ -81,12 +81,11 @@ void create(benchmark::State& state) {
 
 }  // namespace
 
+BENCHMARK(list_func_props)->Arg(7)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(create)->Arg(7)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
 int main(int argc, char** argv) {
     bench_device_set_handler(emulate);
-    for (const int blocks : {7, 1000, 10000}) {
-        benchmark::RegisterBenchmark("list_func_props", list_func_props)->Arg(blocks)->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark("create", create)->Arg(blocks)->Unit(benchmark::kMicrosecond);
-    }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

@@ -13,7 +13,6 @@
 namespace tarn {
 namespace fb {
 
-using detail::load32;
 using detail::region;
 using detail::store32;
 

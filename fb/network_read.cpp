@@ -81,14 +81,15 @@ const factory_state* network::factory(const std::string& factory_name) const { r
 block_state read_block(driver& session, const std::string& block_name) {
     block_state b;
     b.name = block_name;
-    // Each listing is read with the session's lock held, so that another
+    // Each listing is read while the session stays locked, so that another
     // thread's exchange cannot replace the reply before it has been read.
-    std::unique_lock<std::mutex> held;
-    fifo& properties = session.list_func_props(block_name, held);
-    const int count = properties.pop<int>();
-    for (int i = 0; i < count; ++i) b.properties.push_back(pop_property_data(properties));
-    b.inputs = ports(session.list_func_inputs(block_name, held));
-    b.outputs = ports(session.list_func_outputs(block_name, held));
+    {
+        const locked_reply properties = session.list_func_props(block_name, keep_lock);
+        const int count = properties.reply().pop<int>();
+        for (int i = 0; i < count; ++i) b.properties.push_back(pop_property_data(properties.reply()));
+    }
+    b.inputs = ports(session.list_func_inputs(block_name, keep_lock).reply());
+    b.outputs = ports(session.list_func_outputs(block_name, keep_lock).reply());
     return b;
 }
 

@@ -16,14 +16,14 @@ using tarn::fb::fifo;
 
 // A query of the session that leaves its entries in the reply region, handing
 // over the session's lock with them.
-using locked_query = fifo& (driver::*)(const std::string&, std::unique_lock<std::mutex>&);
+using locked_query = tarn::fb::locked_reply (driver::*)(const std::string&, tarn::fb::keep_lock_t);
 
 // The count, then that many entries, read before the lock is let go.
 template <class Entry>
 std::vector<Entry> read_locked(driver& session, locked_query query, const std::string& block,
                                Entry (*pop_entry)(fifo&)) {
-    std::unique_lock<std::mutex> held;
-    fifo& reply = (session.*query)(block, held);
+    const tarn::fb::locked_reply held = (session.*query)(block, tarn::fb::keep_lock);
+    fifo& reply = held.reply();
     const int count = reply.pop<int>();
     std::vector<Entry> entries;
     for (int i = 0; i < count; ++i) entries.push_back(pop_entry(reply));
