@@ -67,6 +67,12 @@ void listing(benchmark::State& state) {
 
 }  // namespace
 
+// Registered before main runs; main sets up the interpreter they call.
+BENCHMARK(listing<cxx_listing, replay>)->Name("properties/client/cxx")->Unit(benchmark::kMicrosecond);
+BENCHMARK(listing<python_call, replay>)->Name("properties/client/python")->Unit(benchmark::kMicrosecond);
+BENCHMARK(listing<cxx_listing, emulate>)->Name("properties/full/cxx")->Unit(benchmark::kMicrosecond);
+BENCHMARK(listing<python_call, emulate>)->Name("properties/full/python")->Unit(benchmark::kMicrosecond);
+
 int main(int argc, char** argv) {
     // The emulated device starts from its default network, in a state file
     // of its own.
@@ -77,19 +83,18 @@ int main(int argc, char** argv) {
     ::unsetenv("FBEMU_CATALOG");
     ::unsetenv("FBEMU_FAULT");
     int status = 0;
-    {
+    try {
         py::scoped_interpreter python;
         py::module_::import("sys").attr("path").attr("insert")(0, TARNFB_PACKAGE_DIR);
         python_listing = py::module_::import("tarnfb").attr("Device")().attr("properties");
-        benchmark::RegisterBenchmark("properties/client/cxx", listing<cxx_listing, replay>);
-        benchmark::RegisterBenchmark("properties/client/python", listing<python_call, replay>);
-        benchmark::RegisterBenchmark("properties/full/cxx", listing<cxx_listing, emulate>);
-        benchmark::RegisterBenchmark("properties/full/python", listing<python_call, emulate>);
         benchmark::Initialize(&argc, argv);
         if (benchmark::ReportUnrecognizedArguments(argc, argv)) status = 1;
         if (status == 0) benchmark::RunSpecifiedBenchmarks();
         benchmark::Shutdown();
         python_listing = py::object();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tarnfb-bench: %s\n", e.what());
+        status = 1;
     }
     std::remove(state.c_str());
     std::remove((state + ".lock").c_str());
