@@ -2,7 +2,7 @@
 # byte arrays, with find_asset() over them (see assets.hpp). Run as
 # cmake -DDIR=... -DOUTPUT=... -P embed_assets.cmake.
 set(files index.html app.js app.css)
-set(types "text/html; charset=utf-8" "text/javascript; charset=utf-8" "text/css; charset=utf-8")
+set(types text/html text/javascript text/css)  # all UTF-8
 set(paths "/" "/app.js" "/app.css")
 set(arrays "")
 set(table "")
@@ -18,7 +18,7 @@ foreach(i RANGE 2)
   string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
   string(REGEX REPLACE "(0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,)" "\\1\n" bytes "${bytes}")
   string(APPEND arrays "const unsigned char file${i}[] = {\n${bytes}0};\n")
-  string(APPEND table "    {\"${path}\", \"${type}\", file${i}, ${size}},\n")
+  string(APPEND table "    {\"${path}\", \"${type}; charset=utf-8\", file${i}, ${size}},\n")
 endforeach()
 file(WRITE ${OUTPUT}.new "// The page's files, generated from ${DIR} by embed_assets.cmake.
 #include \"assets.hpp\"
