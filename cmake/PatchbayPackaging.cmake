@@ -5,6 +5,7 @@
 #   libtarn1           the stand-in libtarn.so.1 (not built against a board's own)
 #   libtarn-fb-dev     headers, link names, CMake package, pkg-config file
 #   patchbay-emulator  fbemu and its shim (native builds only)
+#   fbweb              fbweb, its manual page, completion and systemd unit
 #
 # Libraries go in packages named after their SONAME so that a board's own
 # libtarn.so.1 can take the stand-in's place, and the board needs neither the
@@ -57,6 +58,9 @@ endif()
 if(PATCHBAY_INSTALL_EMULATOR)
   list(APPEND CPACK_COMPONENTS_ALL emulator)
 endif()
+if(TARGET fbweb)
+  list(APPEND CPACK_COMPONENTS_ALL web)
+endif()
 
 set(CPACK_DEBIAN_TOOL_PACKAGE_NAME patchbay)
 set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
@@ -100,6 +104,17 @@ set(CPACK_COMPONENT_EMULATOR_DESCRIPTION "function-block device emulator for wor
 fbemu runs a program against an emulated /dev/functionblocks: a preloaded
 shim stands in for the device, and the network lives in a state file shared
 by every program run against it. 32-bit ARM programs run under qemu-user.")
+
+set(CPACK_DEBIAN_WEB_PACKAGE_NAME fbweb)
+set(CPACK_DEBIAN_WEB_PACKAGE_SECTION net)
+# The server's thread pool waits on a condition variable: GCC 12's symbol.
+string(REPLACE "libstdc++6 (>= 11)" "libstdc++6 (>= 12)" fbweb_runtime_depends "${patchbay_runtime_depends}")
+patchbay_depends(CPACK_DEBIAN_WEB_PACKAGE_DEPENDS "libtarn-fb1 ${patchbay_exact}" "${fbweb_runtime_depends}")
+set(CPACK_COMPONENT_WEB_DESCRIPTION "the function-block network in a browser
+fbweb serves the network of /dev/functionblocks over HTTP: a page that draws
+the blocks and their connections and edits them, and a JSON API for lab
+automation. It listens on loopback unless told otherwise; a systemd unit is
+installed but not enabled.")
 
 include(CPack)
 

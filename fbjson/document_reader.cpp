@@ -130,6 +130,11 @@ json parsed(const std::string& text) {
         // nlohmann's own text after its "[json.exception.parse_error.101] " prefix
         if (const auto colon = why.find(": "); colon != std::string::npos) why = why.substr(colon + 2);
         throw document_error(position(text, e.byte == 0 ? 0 : e.byte - 1) + ": " + why);
+    } catch (const json::exception& e) {
+        // A number too large for any type (out_of_range 406), without a position.
+        std::string why = e.what();
+        if (const auto bracket = why.find("] "); bracket != std::string::npos) why = why.substr(bracket + 2);
+        throw document_error(why);
     }
 }
 

@@ -78,6 +78,7 @@ class ApiTest(unittest.TestCase):
                 self.assertRefused(422, "PATCH", "/api/blocks/lowpass/properties", body)
         self.assertRefused(404, "PATCH", "/api/blocks/no_such_block/properties", {"q": 1})
         self.assertRefused(400, "PATCH", "/api/blocks/lowpass/properties", "[1, 2]")
+        self.assertRefused(400, "PATCH", "/api/blocks/lowpass/properties", '{"q": 1e999}')
         self.assertRefused(415, "PATCH", "/api/blocks/lowpass/properties", {"q": 1}, content_type="text/plain")
         self.assertRefused(415, "PATCH", "/api/blocks/lowpass/properties", {"q": 1},
                            content_type="application/x-www-form-urlencoded")
@@ -112,6 +113,7 @@ class ApiTest(unittest.TestCase):
         self.assertRefused(422, "POST", "/api/restore", bad_value)
         self.assertRefused(400, "POST", "/api/restore", {"factories": [], "extra": 1})
         self.assertRefused(400, "POST", "/api/restore", "")
+        self.assertRefused(400, "POST", "/api/blocks", '{"factory": "gain", "name": "x", "n": -1e999}')
 
     def test_page_is_served(self):
         page = self.server.request("GET", "/")

@@ -1,5 +1,5 @@
-"""Many clients at once: 16 clients send 200 requests each, mixing reads and
-writes; every reply is whole and right, and no write is lost. A client that
+"""Many clients at once: 16 clients send 200 requests each, mixing reads (the
+whole network one in ten, blocks) and writes (properties, connections); every reply is whole and right, and no write is lost. A client that
 stalls mid-request does not hold the others up."""
 
 import os
@@ -36,7 +36,10 @@ class LoadTest(unittest.TestCase):
                 etag = None
                 for step in range(REQUESTS):
                     kind = step % 5
-                    if kind == 0:
+                    if kind == 0 and step % 10 == 5:
+                        reply = server.request("GET", "/api/blocks/" + me)
+                        ok = reply.status == 200 and reply.json()["name"] == me
+                    elif kind == 0:
                         reply = server.request("GET", "/api/network", headers={"If-None-Match": etag} if etag else {})
                         if reply.status == 200:
                             etag = reply.headers["ETag"]
