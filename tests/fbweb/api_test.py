@@ -121,6 +121,9 @@ class ApiTest(unittest.TestCase):
         self.assertIn('<script src="app.js">', page.body)
         self.assertIn("text/javascript", self.server.request("GET", "/app.js").headers["Content-Type"])
         self.assertNotIn("Access-Control-Allow-Origin", page.headers)
+        # The size budget of the page's files.
+        total = sum(len(self.server.request("GET", path).body.encode()) for path in ("/", "/app.js", "/app.css"))
+        self.assertLessEqual(total, 120 * 1024)
 
     def test_request_log(self):
         self.server.request("GET", "/api/blocks/osc1?token=secret")
