@@ -29,8 +29,8 @@ int fail(const std::string& message) {
 
 // One line of standard output, whole, whichever thread writes it.
 void say(const std::string& line) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
+    const std::string whole = line + "\n";
+    std::fwrite(whole.data(), 1, whole.size(), stdout);
     std::fflush(stdout);
 }
 
