@@ -73,7 +73,7 @@ int serve(const fbweb::options& o) {
     fbweb::device_api api;
     httplib::Server server;
     configure(server, o);
-    fbweb::add_api_routes(server, api, {token, o.read_only});
+    fbweb::add_api_routes(server, api, {token, o.read_only, token.empty() && fbweb::is_loopback(o.host)});
     fbweb::add_page_routes(server, o.assets_dir);
 
     int port = o.port;

@@ -54,10 +54,20 @@ bool is_json(const httplib::Request& req) {
     return type.compare(0, 16, json_type) == 0 && (type.size() == 16 || type[16] == ';' || type[16] == ' ');
 }
 
+// The host name of a Host header, without its port and brackets.
+std::string host_name(const std::string& header) {
+    if (!header.empty() && header.front() == '[') return header.substr(1, header.find(']') - 1);
+    return header.substr(0, header.find(':'));
+}
+
 // The checks before routing: the token for every API request; for one that
 // changes the network, not read-only and a JSON body (so a plain HTML form on
 // another site cannot send it).
 httplib::Server::HandlerResponse check(const httplib::Request& req, httplib::Response& res, const access_rules& rules) {
+    if (rules.loopback_hosts_only && !is_loopback(host_name(req.get_header_value("Host")))) {
+        reply(res, 403, error_body("the Host header must name this machine (127.0.0.1, localhost or [::1])"));
+        return httplib::Server::HandlerResponse::Handled;
+    }
     if (req.path.rfind("/api/", 0) != 0) return httplib::Server::HandlerResponse::Unhandled;
     if (!rules.token.empty() && !bearer_matches(req.get_header_value("Authorization"), rules.token)) {
         res.set_header("WWW-Authenticate", "Bearer");

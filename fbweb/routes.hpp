@@ -12,6 +12,10 @@ namespace fbweb {
 struct access_rules {
     std::string token;  // empty: no token needed
     bool read_only = false;
+    // Listening on loopback without a token: only requests naming this machine
+    // in their Host header, so a web site cannot reach the API by pointing
+    // its own host name at 127.0.0.1 (DNS rebinding).
+    bool loopback_hosts_only = false;
 };
 
 // Adds the API's routes and checks to `server`; `api` must outlive it.

@@ -125,6 +125,13 @@ class ApiTest(unittest.TestCase):
         total = sum(len(self.server.request("GET", path).body.encode()) for path in ("/", "/app.js", "/app.css"))
         self.assertLessEqual(total, 120 * 1024)
 
+    def test_other_host_names_refused(self):
+        # A site that points its own name at 127.0.0.1 gets nothing.
+        self.assertRefused(403, "GET", "/api/network", headers={"Host": "evil.example:%d" % self.server.port})
+        self.assertRefused(403, "GET", "/", headers={"Host": "evil.example"})
+        for host in ("localhost:9000", "127.0.0.1", "[::1]:8080"):
+            self.assertEqual(self.server.request("GET", "/api/blocks/osc1", headers={"Host": host}).status, 200)
+
     def test_request_log(self):
         self.server.request("GET", "/api/blocks/osc1?token=secret")
         self.assertTrue(any(line.endswith("GET /api/blocks/osc1 200") for line in self.server.lines))
