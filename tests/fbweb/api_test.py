@@ -4,6 +4,7 @@ was."""
 
 import json
 import os
+import re
 import signal
 import subprocess
 import unittest
@@ -204,6 +205,19 @@ class ProgramTest(unittest.TestCase):
             run = subprocess.run(bare_command([option]), capture_output=True, text=True, timeout=60)
             self.assertEqual(run.returncode, 0)
             self.assertTrue(run.stdout.startswith(text))
+
+    def test_man_page_and_completion_know_every_option(self):
+        source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+        help_text = subprocess.run(bare_command(["--help"]), capture_output=True, text=True, timeout=60).stdout
+        options = sorted(set(re.findall(r"--[a-z][a-z-]+", help_text)))
+        with open(os.path.join(source, "docs", "fbweb.1")) as f:
+            page = f.read().replace("\\-", "-")
+        script = "source %s; COMP_WORDS=(fbweb --); COMP_CWORD=1; _fbweb; echo ${COMPREPLY[*]}" % os.path.join(
+            source, "completion", "fbweb")
+        completed = subprocess.run(["bash", "-c", script], capture_output=True, text=True, timeout=60).stdout.split()
+        for option in options:
+            self.assertIn(option, page)
+            self.assertIn(option, completed)
 
     def test_stops_cleanly_on_sigterm(self):
         server = Server("stop")
