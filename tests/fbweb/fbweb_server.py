@@ -96,7 +96,8 @@ class Server:
             all_headers["Authorization"] = "Bearer " + token
         req = urllib.request.Request(self.base + path, data=data, method=method, headers=all_headers)
         try:
-            with urllib.request.urlopen(req, timeout=60) as res:
+            # Generous: under load a request waits for every exchange queued before it.
+            with urllib.request.urlopen(req, timeout=300) as res:
                 return Reply(res.status, res.headers, res.read().decode())
         except urllib.error.HTTPError as e:
             return Reply(e.code, e.headers, e.read().decode())

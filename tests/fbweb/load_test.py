@@ -11,7 +11,7 @@ import unittest
 from fbweb_server import Server, block_of, value_of
 
 CLIENTS = 16
-# Fewer under qemu, where every exchange with the emulated device is slow.
+# Fewer under qemu and the sanitizers, where every exchange is slow.
 REQUESTS = int(os.environ.get("FBWEB_LOAD_REQUESTS", "200"))
 
 
