@@ -2,6 +2,8 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -87,12 +89,16 @@ int serve(const fbweb::options& o) {
     say("fbweb: listening on " + base);
     if (!token.empty()) say("fbweb: open " + base + "?token=" + token);
 
-    std::thread stopper([&server, &stop_signals] {
+    std::atomic<bool> ended{false};
+    std::thread stopper([&server, &stop_signals, &ended] {
         int signal_number = 0;
         sigwait(&stop_signals, &signal_number);
+        // A signal that comes before the server runs would stop nothing.
+        while (!server.is_running() && !ended) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         server.stop();
     });
     const bool clean = server.listen_after_bind();
+    ended = true;
     pthread_kill(stopper.native_handle(), SIGTERM);  // wakes the stopper if the server ended by itself
     stopper.join();
     if (!clean) return fail("the server stopped on an error");
