@@ -91,15 +91,18 @@ int serve(const fbweb::options& o) {
 
     std::atomic<bool> ended{false};
     std::thread stopper([&server, &stop_signals, &ended] {
-        int signal_number = 0;
-        sigwait(&stop_signals, &signal_number);
-        // A signal that comes before the server runs would stop nothing.
-        while (!server.is_running() && !ended) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        server.stop();
+        // Looks for a stop signal every tenth of a second until the server ends.
+        const timespec tick{0, 100 * 1000 * 1000};
+        while (!ended) {
+            if (sigtimedwait(&stop_signals, nullptr, &tick) < 0) continue;
+            // A signal that comes before the server runs would stop nothing.
+            while (!server.is_running() && !ended) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            server.stop();
+            return;
+        }
     });
     const bool clean = server.listen_after_bind();
     ended = true;
-    pthread_kill(stopper.native_handle(), SIGTERM);  // wakes the stopper if the server ended by itself
     stopper.join();
     if (!clean) return fail("the server stopped on an error");
     say("fbweb: stopped");
