@@ -119,4 +119,16 @@ properties converted to their declared types, connections, value reads, and
 the whole network as fbdump's document, snapshot and restore.")
 endif()
 
+if(TARGET fbweb)
+  # The server's thread pool waits on a condition variable: GCC 12's symbol.
+  string(REPLACE "libstdc++6 (>= 11)" "libstdc++6 (>= 12)" fbweb_runtime_depends "${patchbay_runtime_depends}")
+  patchbay_deb_package(web fbweb SECTION net MULTI_ARCH foreign
+    DEPENDS "libtarn-fb1 ${patchbay_exact}" "${fbweb_runtime_depends}"
+    DESCRIPTION "the function-block network in a browser"
+"fbweb serves the network of /dev/functionblocks over HTTP: a page that draws
+the blocks and their connections and edits them, and a JSON API for lab
+automation. It listens on loopback unless told otherwise; a systemd unit is
+installed but not enabled.")
+endif()
+
 include(CPack)

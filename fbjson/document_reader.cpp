@@ -128,18 +128,26 @@ wanted_block block_of(const json& j, const std::string& where) {
     return b;
 }
 
-}  // namespace
-
-wanted_network read_document(const std::string& text) {
-    json document;
+json parsed(const std::string& text) {
     try {
-        document = json::parse(text);
+        return json::parse(text);
     } catch (const json::parse_error& e) {
         std::string why = e.what();
         // nlohmann's own text after its "[json.exception.parse_error.101] " prefix
         if (const auto colon = why.find(": "); colon != std::string::npos) why = why.substr(colon + 2);
         throw document_error(position(text, e.byte == 0 ? 0 : e.byte - 1) + ": " + why);
+    } catch (const json::exception& e) {
+        // A number too large for any type (out_of_range 406), without a position.
+        std::string why = e.what();
+        if (const auto bracket = why.find("] "); bracket != std::string::npos) why = why.substr(bracket + 2);
+        throw document_error(why);
     }
+}
+
+}  // namespace
+
+wanted_network read_document(const std::string& text) {
+    const json document = parsed(text);
     only_keys(document, "document", {"factories"});
     if (!document.contains("factories")) bad("document", "\"factories\" missing");
     wanted_network net;
@@ -155,6 +163,20 @@ wanted_network read_document(const std::string& text) {
         net.factories.push_back(std::move(f));
     }
     return net;
+}
+
+std::vector<wanted_property> read_property_values(const std::string& text) {
+    const json values = parsed(text);
+    if (!values.is_object()) bad("values", "an object of property values expected");
+    std::vector<wanted_property> out;
+    for (const auto& item : values.items()) {
+        if (item.key().empty()) bad("values", "a property name expected");
+        wanted_property p;
+        p.name = item.key();
+        p.value = loose(item.value());
+        out.push_back(std::move(p));
+    }
+    return out;
 }
 
 }  // namespace fbjson

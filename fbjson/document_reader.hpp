@@ -24,4 +24,9 @@ public:
 // silently ignored.
 tarn::fb::wanted_network read_document(const std::string& text);
 
+// Reads {"property": value, ...}, the values of some properties of one block,
+// as wanted properties without a type (the device's declaration decides).
+// Values are read as in a document. Throws document_error.
+std::vector<tarn::fb::wanted_property> read_property_values(const std::string& text);
+
 }  // namespace fbjson

@@ -108,4 +108,8 @@ std::string to_json(const tarn::fb::network& net, bool compact) {
     return document.dump(compact ? -1 : 2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
+std::string block_to_json(const tarn::fb::block_state& block) {
+    return block_json(block).dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
 }  // namespace fbjson

@@ -13,4 +13,8 @@ namespace fbjson {
 // end. Bytes of names and strings that are not UTF-8 become U+FFFD.
 std::string to_json(const tarn::fb::network& net, bool compact);
 
+// One block as the document shows it: {"name", "properties", "inputs",
+// "outputs"}, on one line, with a line end.
+std::string block_to_json(const tarn::fb::block_state& block);
+
 }  // namespace fbjson

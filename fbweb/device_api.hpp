@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// What the API does to the device, through the library's network model and
+// typed writes, one operation at a time: an operation's exchanges never
+// interleave with another request's.
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <tarn/fb/network.hpp>
+
+#include "requests.hpp"
+
+namespace fbweb {
+
+// A block the device does not have (answered with 404).
+class not_found : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A plan and whether it was carried out.
+struct restore_result {
+    std::vector<std::string> plan;  // plan lines, then the blocks kept
+    bool applied = false;
+};
+
+class device_api {
+public:
+    // fbdump's document on one line.
+    std::string network_document();
+    // One block as the document shows it; not_found when there is no such block.
+    std::string block_document(const std::string& name);
+    // The new block's ticket.
+    unsigned int create(const create_request& request);
+    // Converts every value to its property's declared type before anything is
+    // written (tarn::fb::value_error), then writes them in one bulk write.
+    void write_properties(const std::string& block, const std::vector<tarn::fb::wanted_property>& values);
+    void connect(const connection_request& request);
+    void disconnect(const connection_request& request);
+    // The plan that brings the device to `wanted`; carried out all or nothing
+    // unless `dry_run`.
+    restore_result restore(const tarn::fb::wanted_network& wanted, bool dry_run);
+
+private:
+    // Rethrows a device's refusal as not_found when one of `blocks` does not
+    // exist, else as it was. Called from a catch block.
+    [[noreturn]] void refused(const std::vector<std::string>& blocks);
+
+    std::mutex exchanges_;
+};
+
+}  // namespace fbweb

@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: MIT
+// The --help text of fbweb.
+#include "options.hpp"
+
+namespace fbweb {
+
+const char* const help_text = R"(usage: fbweb [--listen ADDR:PORT] [--token-file FILE] [--read-only]
+             [--no-log] [--threads N] [--assets DIR]
+       fbweb --help | --version
+
+Serves the function-block network of /dev/functionblocks over HTTP: a page
+that draws the network and edits it (GET /), and a JSON API for scripts.
+
+options:
+  --listen ADDR:PORT  address and port to listen on (default 127.0.0.1:8080;
+                      IPv6 in brackets, as [::1]:8080; port 0 picks a free one)
+  --token-file FILE   every request to /api needs "Authorization: Bearer
+                      TOKEN", TOKEN being the first line of FILE; FILE must not
+                      be readable or writable by group or others
+  --read-only         refuse every request that would change the network;
+                      needed to listen on a non-loopback address without a token
+  --no-log            no line per request on standard output
+  --threads N         requests served at once (default 16)
+  --assets DIR        serve the page from DIR instead of the copy built in
+  -h, --help          this text
+  -V, --version       the version
+
+API (JSON in and out; errors as {"error": "..."}):
+  GET    /api/network                   the network, as fbdump prints it; ETag,
+                                        304 when If-None-Match still matches
+  GET    /api/blocks/NAME               one block
+  POST   /api/blocks                    {"factory", "name"}: create; {"ticket": N}
+  PATCH  /api/blocks/NAME/properties    {"prop": value, ...}: typed write
+  POST   /api/connections               {"from", "to"}: connect
+  DELETE /api/connections               {"from", "to"}: disconnect
+  POST   /api/restore[?dry_run=1]       a network document: {"plan", "applied"}
+Requests that change the network need "Content-Type: application/json".
+Statuses: 400 malformed, 401 no valid token, 403 read-only, 404 unknown block,
+409 refused by the device, 415 not JSON, 422 a value the type cannot hold,
+503 device missing.
+
+At start fbweb prints the address to open (with ?token= when a token is
+needed) on standard output.
+
+exit status:
+  0  stopped by SIGINT or SIGTERM, or --help or --version
+  1  could not start: bad command line, token file, or address
+)";
+
+}  // namespace fbweb

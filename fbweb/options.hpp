@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// fbweb's command line.
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace fbweb {
+
+struct options {
+    std::string host = "127.0.0.1";  // --listen ADDR:PORT
+    int port = 8080;                 // 0: any free port (printed at start)
+    std::string token_file;          // --token-file FILE; empty: no token
+    std::string assets_dir;          // --assets DIR; empty: the page built into the program
+    bool read_only = false;          // --read-only
+    bool log = true;                 // --no-log switches the request log off
+    int threads = 16;                // --threads N: requests served at once
+    bool help = false;               // --help, -h
+    bool version = false;            // --version, -V
+};
+
+// A command line fbweb does not take; what() says what is wrong with it.
+class usage_error : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads the arguments that follow the program name. Options with a value
+// may also be written "--option=VALUE". ADDR is an IPv4 address, a host
+// name, or an IPv6 address in brackets ("[::1]:8080").
+options parse_options(const std::vector<std::string>& args);
+
+// The text of --help.
+extern const char* const help_text;
+
+}  // namespace fbweb

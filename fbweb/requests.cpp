@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: MIT
+// Reading the create and connection bodies.
+#include "requests.hpp"
+
+#include <initializer_list>
+
+#include <nlohmann/json.hpp>
+
+namespace fbweb {
+
+namespace {
+
+using json = nlohmann::json;
+
+// The object of the body with exactly the string members `keys`, none empty.
+json object_with(const std::string& body, std::initializer_list<const char*> keys) {
+    json j;
+    try {
+        j = json::parse(body, nullptr, false);
+    } catch (const json::exception&) {
+        j = json(json::value_t::discarded);  // a number beyond every type
+    }
+    if (j.is_discarded()) throw body_error("the body is not JSON");
+    if (!j.is_object()) throw body_error("the body must be a JSON object");
+    for (const char* key : keys) {
+        const auto it = j.find(key);
+        if (it == j.end()) throw body_error(std::string("\"") + key + "\" missing");
+        if (!it->is_string() || it->get_ref<const std::string&>().empty())
+            throw body_error(std::string("\"") + key + "\" must be a non-empty string");
+    }
+    if (j.size() != keys.size()) {
+        for (const auto& item : j.items()) {
+            bool known = false;
+            for (const char* key : keys) known = known || item.key() == key;
+            if (!known) throw body_error("unknown key \"" + item.key() + "\"");
+        }
+    }
+    return j;
+}
+
+// An endpoint names a block and a port: "block.port".
+std::string endpoint(const json& j, const char* key) {
+    std::string text = j[key].get<std::string>();
+    const auto dot = text.find('.');
+    if (dot == std::string::npos || dot == 0 || dot + 1 == text.size())
+        throw body_error(std::string("\"") + key + "\" must be \"block.port\", not \"" + text + "\"");
+    return text;
+}
+
+}  // namespace
+
+create_request read_create_request(const std::string& body) {
+    const json j = object_with(body, {"factory", "name"});
+    return {j["factory"].get<std::string>(), j["name"].get<std::string>()};
+}
+
+connection_request read_connection_request(const std::string& body) {
+    const json j = object_with(body, {"from", "to"});
+    return {endpoint(j, "from"), endpoint(j, "to")};
+}
+
+}  // namespace fbweb
