@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bundles src/ into the three files fbweb serves: index.html, app.js
 // (the page's script with the layout library, minified) and app.css.
 import { build } from 'esbuild';

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The harness of the page tests: fbweb started on a free loopback port
 // against the emulated device, and headless chromium driven by puppeteer-core
 // (from web/node_modules; it never downloads a browser of its own).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Page load time with a large network, for the figures in the documentation
 // (not a test): fbweb against an emulated device of BLOCKS blocks (default
 // 1000) in 10 factories, chained output to input, opened in headless

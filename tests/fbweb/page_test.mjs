@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The page in headless chromium against the emulated device: it shows every
 // block, a property changed in it reaches the device, a connection dragged
 // in it appears in `patchbay -l out`, and an edge disconnects. Keeps a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Calls to fbweb's JSON API with the session's token; polling of the network
 // with its ETag.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The panel for the selected block (an editor per property: a slider and a
 // field for floats, a field for integers, a choice list for enums) or the
 // selected connection (a disconnect button).

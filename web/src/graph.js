@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The network drawn as SVG: blocks laid out left to right by dagre, input
 // ports on a block's left edge, output ports on its right, one edge per
 // connection; dragging from an output port to an input port asks to connect.

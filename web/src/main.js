@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The page's start: the token, the network polled from fbweb, the graph,
 // the side list, the editor panel and the document upload and download.
 import { adoptTokenFromAddress, call, pollNetwork, setToken } from './api.js';

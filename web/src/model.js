@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The network document as the page uses it: blocks with their factory, the
 // connections, and the filter by factory and name.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The network as text beside the drawing: every block by factory, with its
 // ports and their connections, for screen readers and the browser's search.
 
