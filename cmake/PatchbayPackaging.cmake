@@ -124,7 +124,7 @@ if(TARGET fbweb)
   string(REPLACE "libstdc++6 (>= 11)" "libstdc++6 (>= 12)" fbweb_runtime_depends "${patchbay_runtime_depends}")
   patchbay_deb_package(web fbweb SECTION net MULTI_ARCH foreign
     DEPENDS "libtarn-fb1 ${patchbay_exact}" "${fbweb_runtime_depends}"
-    DESCRIPTION "the function-block network in a browser"
+    DESCRIPTION "function-block network in a browser"
 "fbweb serves the network of /dev/functionblocks over HTTP: a page that draws
 the blocks and their connections and edits them, and a JSON API for lab
 automation. It listens on loopback unless told otherwise; a systemd unit is

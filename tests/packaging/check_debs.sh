@@ -44,6 +44,10 @@ expected_files() {
         "usr/$LIBDIR/cmake/TarnFb/TarnFbTargets.cmake" "usr/$LIBDIR/pkgconfig/tarn-fb.pc" ;;
     patchbay-emulator) echo usr/bin/fbemu "usr/$LIBDIR/fbemu/libfbemu-shim.so" \
         usr/share/man/man1/fbemu.1.gz ;;
+    fbweb) echo usr/bin/fbweb usr/share/man/man1/fbweb.1.gz usr/share/bash-completion/completions/fbweb \
+        usr/lib/systemd/system/fbweb.service ;;
+    python3-tarnfb) echo usr/lib/python3/dist-packages/tarnfb/__init__.py \
+        usr/lib/python3/dist-packages/tarnfb/__init__.pyi usr/lib/python3/dist-packages/tarnfb/py.typed ;;
     esac
 }
 # Libraries and their development files can be installed for several
@@ -51,7 +55,7 @@ expected_files() {
 expected_multi_arch() {
     case $1 in
     libtarn-fb1 | libtarn1 | libtarn-fb-dev) echo same ;;
-    patchbay) echo foreign ;;
+    patchbay | fbweb) echo foreign ;;
     *) echo no ;;
     esac
 }
