@@ -18,7 +18,7 @@
 
 #include "bench_device.h"
 #include "executor.hpp"
-#include "listings.hpp"
+#include <tarn/fb/network.hpp>
 
 namespace py = pybind11;
 
@@ -44,7 +44,7 @@ int replay(unsigned char* window, unsigned long) {
 }
 
 void cxx_listing() {
-    const auto listed = tarnfb::read_properties(tarn::fb::driver::instance(), block);
+    const auto listed = tarn::fb::read_properties(tarn::fb::driver::instance(), block);
     if (listed.size() != 4) throw std::runtime_error("lowpass has not 4 properties");
     benchmark::DoNotOptimize(listed.data());
 }
