@@ -13,7 +13,7 @@
 #include <benchmark/benchmark.h>
 #include <tarn/fb/driver.hpp>
 
-#include "bench_device.h"
+#include "interposer.h"
 #include "executor.hpp"
 #include "scale_network.hpp"
 
@@ -82,7 +82,7 @@ void create(benchmark::State& state) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    bench_device_set_handler(emulate);
+    interposer_install({emulate});
     for (const int blocks : {7, 1000, 10000}) {
         benchmark::RegisterBenchmark("list_func_props", list_func_props)->Arg(blocks)->Unit(benchmark::kMicrosecond);
         benchmark::RegisterBenchmark("create", create)->Arg(blocks)->Unit(benchmark::kMicrosecond);
