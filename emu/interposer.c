@@ -40,7 +40,7 @@ static struct {
     void* (*mmap64)(void*, size_t, int, int, int, off64_t);
     int (*munmap)(void*, size_t);
     int (*ioctl)(int, unsigned long, ...);
-    int (*ioctl_time64)(int, unsigned long, ...);
+    int (*ioctl_time64)(int, unsigned long, ...); /* 32-bit only */
     int (*close)(int);
 } next;
 static pthread_once_t next_once = PTHREAD_ONCE_INIT;
@@ -261,43 +261,44 @@ int munmap(void* addr, size_t length) {
     return next.munmap(addr, length);
 }
 
-static int device_ioctl(unsigned char* window, const struct device_handler* h, unsigned long request) {
-    if (!window || !h->ioctl) {
+typedef int (*ioctl_fn)(int, unsigned long, ...);
+
+/* An ioctl: run by the handler on the device, else passed on to the C
+ * library's definition in *pass (ENOSYS where it has none). */
+static int any_ioctl(ioctl_fn const* pass, int fd, unsigned long request, void* arg) {
+    unsigned char* window;
+    struct device_handler h;
+    if (look_at(fd, &window, &h)) {
+        if (window && h.ioctl) return h.ioctl(window, request);
         errno = EINVAL; /* the device's window is not mapped */
         return -1;
     }
-    return h->ioctl(window, request);
+    look_up();
+    if (!*pass) {
+        errno = ENOSYS;
+        return -1;
+    }
+    return (*pass)(fd, request, arg);
 }
 
+/* The argument of an ioctl, passed on as it came. */
+#define IOCTL_ARGUMENT(arg, request) \
+    va_list ap;                      \
+    va_start(ap, request);           \
+    void* arg = va_arg(ap, void*);   \
+    va_end(ap)
+
 int ioctl(int fd, unsigned long request, ...) {
-    va_list ap;
-    va_start(ap, request);
-    void* arg = va_arg(ap, void*);
-    va_end(ap);
-    unsigned char* window;
-    struct device_handler h;
-    if (look_at(fd, &window, &h)) return device_ioctl(window, &h, request);
-    look_up();
-    return next.ioctl(fd, request, arg);
+    IOCTL_ARGUMENT(arg, request);
+    return any_ioctl(&next.ioctl, fd, request, arg);
 }
 
 #if UINTPTR_MAX == 0xffffffffu
 /* 32-bit programs built with a 64-bit time_t call this one. */
 int __ioctl_time64(int fd, unsigned long request, ...);
 int __ioctl_time64(int fd, unsigned long request, ...) {
-    va_list ap;
-    va_start(ap, request);
-    void* arg = va_arg(ap, void*);
-    va_end(ap);
-    unsigned char* window;
-    struct device_handler h;
-    if (look_at(fd, &window, &h)) return device_ioctl(window, &h, request);
-    look_up();
-    if (!next.ioctl_time64) {
-        errno = ENOSYS;
-        return -1;
-    }
-    return next.ioctl_time64(fd, request, arg);
+    IOCTL_ARGUMENT(arg, request);
+    return any_ioctl(&next.ioctl_time64, fd, request, arg);
 }
 #endif
 
