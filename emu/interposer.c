@@ -139,8 +139,9 @@ static int needs_mode(int flags) {
     return (flags & O_CREAT) != 0;
 }
 
-/* The mode argument of an open call, read only where the caller passes one. */
-#define MODE_ARGUMENT(mode, flags) \
+/* Declares `mode`: the mode argument of an open call, read only where the
+ * caller passes one. */
+#define MODE_ARGUMENT(flags)       \
     mode_t mode = 0;               \
     if (needs_mode(flags)) {       \
         va_list ap;                \
@@ -159,25 +160,25 @@ static int opens_device(const char* path, int flags, int* fd) {
 }
 
 int open(const char* path, int flags, ...) {
-    MODE_ARGUMENT(mode, flags);
+    MODE_ARGUMENT(flags);
     int fd;
     return opens_device(path, flags, &fd) ? fd : next.open(path, flags, mode);
 }
 
 int open64(const char* path, int flags, ...) {
-    MODE_ARGUMENT(mode, flags);
+    MODE_ARGUMENT(flags);
     int fd;
     return opens_device(path, flags, &fd) ? fd : next.open64(path, flags, mode);
 }
 
 int openat(int dirfd, const char* path, int flags, ...) {
-    MODE_ARGUMENT(mode, flags);
+    MODE_ARGUMENT(flags);
     int fd;
     return opens_device(path, flags, &fd) ? fd : next.openat(dirfd, path, flags, mode);
 }
 
 int openat64(int dirfd, const char* path, int flags, ...) {
-    MODE_ARGUMENT(mode, flags);
+    MODE_ARGUMENT(flags);
     int fd;
     return opens_device(path, flags, &fd) ? fd : next.openat64(dirfd, path, flags, mode);
 }
@@ -281,15 +282,15 @@ static int any_ioctl(ioctl_fn const* pass, int fd, unsigned long request, void* 
     return (*pass)(fd, request, arg);
 }
 
-/* The argument of an ioctl, passed on as it came. */
-#define IOCTL_ARGUMENT(arg, request) \
-    va_list ap;                      \
-    va_start(ap, request);           \
-    void* arg = va_arg(ap, void*);   \
+/* Declares `arg`: the argument of an ioctl, passed on as it came. */
+#define IOCTL_ARGUMENT(request)    \
+    va_list ap;                    \
+    va_start(ap, request);         \
+    void* arg = va_arg(ap, void*); \
     va_end(ap)
 
 int ioctl(int fd, unsigned long request, ...) {
-    IOCTL_ARGUMENT(arg, request);
+    IOCTL_ARGUMENT(request);
     return any_ioctl(&next.ioctl, fd, request, arg);
 }
 
@@ -297,7 +298,7 @@ int ioctl(int fd, unsigned long request, ...) {
 /* 32-bit programs built with a 64-bit time_t call this one. */
 int __ioctl_time64(int fd, unsigned long request, ...);
 int __ioctl_time64(int fd, unsigned long request, ...) {
-    IOCTL_ARGUMENT(arg, request);
+    IOCTL_ARGUMENT(request);
     return any_ioctl(&next.ioctl_time64, fd, request, arg);
 }
 #endif
