@@ -45,6 +45,9 @@ int replay(unsigned char* window, unsigned long) {
     return 0;
 }
 
+const device_handler emulated{emulate, nullptr, nullptr, nullptr};
+const device_handler replayed{replay, nullptr, nullptr, nullptr};
+
 // The listing reports its count on standard output; it goes nowhere while
 // an exchange is timed.
 class quiet_stdout {
@@ -100,8 +103,8 @@ constexpr exchange exchanges[] = {
 
 void full(benchmark::State& state, const exchange& x) {
     quiet_stdout quiet;
+    interposer_install(emulated);
     driver& d = driver::instance();
-    interposer_install({emulate});
     while (state.KeepRunning()) {
         x.run(d);
         if (x.undo) {
@@ -114,8 +117,8 @@ void full(benchmark::State& state, const exchange& x) {
 
 void client_side(benchmark::State& state, const exchange& x) {
     quiet_stdout quiet;
+    interposer_install(emulated);
     driver& d = driver::instance();
-    interposer_install({emulate});
     x.run(d);
     // Undoing the exchange replaces the reply, which is put back after it.
     region r(static_cast<unsigned char*>(d.shm) + tarn::fb::reply_offset);
@@ -125,9 +128,9 @@ void client_side(benchmark::State& state, const exchange& x) {
     std::memcpy(pointer_to(r.word(begin)), recorded.data(), recorded.size());
     r.add(write_cursor, static_cast<std::uint32_t>(recorded.size()));
 
-    interposer_install({replay});
+    interposer_install(replayed);
     while (state.KeepRunning()) x.run(d);
-    interposer_install({emulate});
+    interposer_install(emulated);
 }
 
 // The emulated device starts from the 100-factory catalog with a state file

@@ -82,7 +82,7 @@ void create(benchmark::State& state) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    interposer_install({emulate});
+    interposer_install({emulate, nullptr, nullptr, nullptr});
     for (const int blocks : {7, 1000, 10000}) {
         benchmark::RegisterBenchmark("list_func_props", list_func_props)->Arg(blocks)->Unit(benchmark::kMicrosecond);
         benchmark::RegisterBenchmark("create", create)->Arg(blocks)->Unit(benchmark::kMicrosecond);

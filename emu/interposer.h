@@ -11,8 +11,7 @@
 extern "C" {
 #endif
 
-/* What the device does. Only ioctl is required; it comes first so that C++
- * can write a handler as {ioctl}. */
+/* What the device does. Only ioctl is required; the others may be NULL. */
 struct device_handler {
     /* One ioctl on a device descriptor whose window is mapped: returns what
      * ioctl returns, with errno set on failure. NULL: no device; the device
