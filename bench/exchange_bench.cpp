@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Whole exchanges of the session (tarn::fb::driver) with the emulator in
 // this process, against the client's side of the same exchanges alone. The
-// device is bench_device.c: for whole exchanges its ioctl runs the emulator
-// (fbemu::execute); for the client's side it answers every ioctl by making a
-// reply recorded from the emulator unread again, so only the session's own
-// work is timed: emptying the request region, pushing the code and the
-// arguments, popping the status and the results.
+// device is a handler of the interposer (emu/interposer.h): for whole
+// exchanges its ioctl runs the emulator (fbemu::execute); for the client's
+// side it answers every ioctl by making a reply recorded from the emulator
+// unread again, so only the session's own work is timed: emptying the
+// request region, pushing the code and the arguments, popping the status and
+// the results.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -19,7 +20,7 @@
 
 #include <tarn/fb/driver.hpp>
 
-#include "bench_device.h"
+#include "interposer.h"
 #include "executor.hpp"
 #include "registry.hpp"
 
@@ -43,6 +44,9 @@ int replay(unsigned char* window, unsigned long) {
     r.set(read_cursor, r.word(begin));
     return 0;
 }
+
+const device_handler emulated{emulate, nullptr, nullptr, nullptr};
+const device_handler replayed{replay, nullptr, nullptr, nullptr};
 
 // The listing reports its count on standard output; it goes nowhere while
 // an exchange is timed.
@@ -99,8 +103,8 @@ constexpr exchange exchanges[] = {
 
 void full(benchmark::State& state, const exchange& x) {
     quiet_stdout quiet;
+    interposer_install(emulated);
     driver& d = driver::instance();
-    bench_device_set_handler(emulate);
     while (state.KeepRunning()) {
         x.run(d);
         if (x.undo) {
@@ -113,8 +117,8 @@ void full(benchmark::State& state, const exchange& x) {
 
 void client_side(benchmark::State& state, const exchange& x) {
     quiet_stdout quiet;
+    interposer_install(emulated);
     driver& d = driver::instance();
-    bench_device_set_handler(emulate);
     x.run(d);
     // Undoing the exchange replaces the reply, which is put back after it.
     region r(static_cast<unsigned char*>(d.shm) + tarn::fb::reply_offset);
@@ -124,9 +128,9 @@ void client_side(benchmark::State& state, const exchange& x) {
     std::memcpy(pointer_to(r.word(begin)), recorded.data(), recorded.size());
     r.add(write_cursor, static_cast<std::uint32_t>(recorded.size()));
 
-    bench_device_set_handler(replay);
+    interposer_install(replayed);
     while (state.KeepRunning()) x.run(d);
-    bench_device_set_handler(emulate);
+    interposer_install(emulated);
 }
 
 // The emulated device starts from the 100-factory catalog with a state file

@@ -2,7 +2,7 @@
 // One property listing of a block from Python (tarnfb's Device.properties(),
 // called through an embedded interpreter) against the same listing in C++
 // (the module's own reading of the reply under the session's lock). Both run
-// on the device of bench_device.c in this program: the emulator for whole
+// on a device interposed in this program: the emulator for whole
 // exchanges, and a reply recorded from it and made unread again for the
 // client's side alone.
 #include <stdlib.h>
@@ -16,9 +16,10 @@
 #include <pybind11/embed.h>
 #include <tarn/fb/driver.hpp>
 
-#include "bench_device.h"
+#include <tarn/fb/network.hpp>
+
 #include "executor.hpp"
-#include "listings.hpp"
+#include "interposer.h"
 
 namespace py = pybind11;
 
@@ -44,7 +45,7 @@ int replay(unsigned char* window, unsigned long) {
 }
 
 void cxx_listing() {
-    const auto listed = tarnfb::read_properties(tarn::fb::driver::instance(), block);
+    const auto listed = tarn::fb::read_properties(tarn::fb::driver::instance(), block);
     if (listed.size() != 4) throw std::runtime_error("lowpass has not 4 properties");
     benchmark::DoNotOptimize(listed.data());
 }
@@ -56,13 +57,13 @@ void python_call() {
     benchmark::DoNotOptimize(listed.ptr());
 }
 
-template <void (*Listing)(), bench_device_handler Device>
+template <void (*Listing)(), int (*Device)(unsigned char*, unsigned long)>
 void listing(benchmark::State& state) {
-    bench_device_set_handler(emulate);
+    interposer_install({emulate, nullptr, nullptr, nullptr});
     Listing();  // the reply that the replaying device makes unread again
-    bench_device_set_handler(Device);
+    interposer_install({Device, nullptr, nullptr, nullptr});
     while (state.KeepRunning()) Listing();
-    bench_device_set_handler(emulate);
+    interposer_install({emulate, nullptr, nullptr, nullptr});
 }
 
 }  // namespace
@@ -82,6 +83,7 @@ int main(int argc, char** argv) {
     ::setenv("FBEMU_STATE", state.c_str(), 1);
     ::unsetenv("FBEMU_CATALOG");
     ::unsetenv("FBEMU_FAULT");
+    interposer_install({emulate, nullptr, nullptr, nullptr});
     int status = 0;
     try {
         py::scoped_interpreter python;

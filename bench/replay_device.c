@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 /* A device that costs nothing, for timing whole processes without the
- * emulator: preloaded, the device of bench_device.c answers every ioctl by
+ * emulator: preloaded, the device interposer answers every ioctl by
  * placing the same recorded reply (the bytes of the file named by
  * FBREPLAY_REPLY, read when the library is loaded) in the reply region;
  * without that file every ioctl fails. Written in C and
  * linked against nothing but the C library, so that it adds nothing a board's
- * process would not have. One device descriptor at a time; native only. */
+ * process would not have. Native only. */
 #define _GNU_SOURCE
-#include "bench_device.h"
+#include "interposer.h"
 
 #include <errno.h>
 #include <stdint.h>
@@ -49,5 +49,5 @@ __attribute__((constructor)) static void load_reply(void) {
         reply_size = reply ? fread(reply, 1, REGION_SIZE - HEADER_SIZE, f) : 0;
         fclose(f);
     }
-    bench_device_set_handler(place_reply);
+    interposer_install((struct device_handler){.ioctl = place_reply});
 }

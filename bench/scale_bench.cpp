@@ -13,7 +13,7 @@
 #include <benchmark/benchmark.h>
 #include <tarn/fb/driver.hpp>
 
-#include "bench_device.h"
+#include "interposer.h"
 #include "executor.hpp"
 #include "scale_network.hpp"
 
@@ -85,7 +85,7 @@ BENCHMARK(list_func_props)->Arg(7)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicr
 BENCHMARK(create)->Arg(7)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
-    bench_device_set_handler(emulate);
+    interposer_install({emulate, nullptr, nullptr, nullptr});
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

@@ -2,6 +2,7 @@
 // Reading the device's whole network into one value, and finding blocks,
 // properties and ports in it.
 #include <iostream>
+#include <mutex>
 #include <streambuf>
 
 #include <tarn/fb/network.hpp>
@@ -20,35 +21,38 @@ protected:
 
 // While it lives, what is written to std::cout goes nowhere: the session's
 // name lists report their count there, and a reader of the network wants
-// only the network.
+// only the network. One at a time, so that threads swapping the stream's
+// buffer never restore each other's.
 class quiet_cout {
 public:
-    quiet_cout() : saved_(std::cout.rdbuf(&discard_)) {}
+    quiet_cout() : lock_(mutex()), saved_(std::cout.rdbuf(&discard_)) {}
     ~quiet_cout() { std::cout.rdbuf(saved_); }
     quiet_cout(const quiet_cout&) = delete;
     quiet_cout& operator=(const quiet_cout&) = delete;
 
 private:
+    static std::mutex& mutex() {
+        static std::mutex m;
+        return m;
+    }
+    std::lock_guard<std::mutex> lock_;
     discarding_buffer discard_;
     std::streambuf* saved_;
 };
 
-// A port listing: the count, then that many port entries.
-std::vector<port_entry> ports(fifo& reply) {
-    const int count = reply.pop<int>();
-    std::vector<port_entry> result;
-    for (int i = 0; i < count; ++i) result.push_back(pop_port_entry(reply));
-    return result;
-}
+// A query that leaves its entries in the reply region and hands over the
+// session's lock with them.
+using locked_query = locked_reply (driver::*)(const std::string&, keep_lock_t);
 
-std::set<std::string> factory_names(driver& session) {
-    quiet_cout quiet;
-    return session.list_factories();
-}
-
-std::set<std::string> block_names(driver& session, const std::string& factory) {
-    quiet_cout quiet;
-    return session.list_funcs(factory);
+// The count, then that many entries, read before the lock is let go.
+template <class Entry>
+std::vector<Entry> read_locked(driver& session, locked_query query, const std::string& block,
+                               Entry (*pop_entry)(fifo&)) {
+    const locked_reply held = (session.*query)(block, keep_lock);
+    const int count = held.reply().pop<int>();
+    std::vector<Entry> entries;
+    for (int i = 0; i < count; ++i) entries.push_back(pop_entry(held.reply()));
+    return entries;
 }
 
 template <class T>
@@ -78,18 +82,34 @@ const block_state* network::block(const std::string& block_name, const factory_s
 
 const factory_state* network::factory(const std::string& factory_name) const { return named(factories, factory_name); }
 
+std::set<std::string> factory_names(driver& session) {
+    quiet_cout quiet;
+    return session.list_factories();
+}
+
+std::set<std::string> block_names(driver& session, const std::string& factory) {
+    quiet_cout quiet;
+    return session.list_funcs(factory);
+}
+
+std::vector<property_data> read_properties(driver& session, const std::string& block_name) {
+    return read_locked(session, &driver::list_func_props, block_name, &pop_property_data);
+}
+
+std::vector<port_entry> read_inputs(driver& session, const std::string& block_name) {
+    return read_locked(session, &driver::list_func_inputs, block_name, &pop_port_entry);
+}
+
+std::vector<port_entry> read_outputs(driver& session, const std::string& block_name) {
+    return read_locked(session, &driver::list_func_outputs, block_name, &pop_port_entry);
+}
+
 block_state read_block(driver& session, const std::string& block_name) {
     block_state b;
     b.name = block_name;
-    // Each listing is read while the session stays locked, so that another
-    // thread's exchange cannot replace the reply before it has been read.
-    {
-        const locked_reply properties = session.list_func_props(block_name, keep_lock);
-        const int count = properties.reply().pop<int>();
-        for (int i = 0; i < count; ++i) b.properties.push_back(pop_property_data(properties.reply()));
-    }
-    b.inputs = ports(session.list_func_inputs(block_name, keep_lock).reply());
-    b.outputs = ports(session.list_func_outputs(block_name, keep_lock).reply());
+    b.properties = read_properties(session, block_name);
+    b.inputs = read_inputs(session, block_name);
+    b.outputs = read_outputs(session, block_name);
     return b;
 }
 

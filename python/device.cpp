@@ -14,7 +14,7 @@
 #include <tarn/fb/driver.hpp>
 #include <tarn/fb/typed_write.hpp>
 
-#include "listings.hpp"
+#include <tarn/fb/network.hpp>
 #include "network_document.hpp"
 #include "values.hpp"
 
@@ -24,7 +24,12 @@ namespace tarnfb {
 
 namespace {
 
+using tarn::fb::block_names;
 using tarn::fb::driver;
+using tarn::fb::factory_names;
+using tarn::fb::read_inputs;
+using tarn::fb::read_outputs;
+using tarn::fb::read_properties;
 
 // A Python handle on the process-wide session.
 struct device {

@@ -7,7 +7,7 @@
 
 #include "document_reader.hpp"
 #include "json_output.hpp"
-#include "listings.hpp"
+#include <tarn/fb/network.hpp>
 
 namespace tarnfb {
 
@@ -24,12 +24,14 @@ std::vector<std::string> plan_lines(const tarn::fb::plan& p) {
 
 }  // namespace
 
-std::string network_document(tarn::fb::driver& session) { return fbjson::to_json(whole_network(session), true); }
+std::string network_document(tarn::fb::driver& session) {
+    return fbjson::to_json(tarn::fb::read_network(session), true);
+}
 
 std::vector<std::string> restore_document(tarn::fb::driver& session, const std::string& document, bool dry_run,
                                           bool exact) {
     const tarn::fb::wanted_network wanted = fbjson::read_document(document);
-    const tarn::fb::plan p = tarn::fb::make_plan(whole_network(session), wanted, {exact});
+    const tarn::fb::plan p = tarn::fb::make_plan(tarn::fb::read_network(session), wanted, {exact});
     if (!dry_run) tarn::fb::apply(session, p);
     return plan_lines(p);
 }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// /dev/functionblocks inside a test or fuzz program: open, mmap, munmap,
-// close and ioctl of the device node are answered by the installed handler;
-// every other call goes on to the C library. Linked into the program, the
-// definitions come before the C library's, as a preloaded shim's would.
+// /dev/functionblocks inside a test or fuzz program, answered by a C++
+// handler through the project's device interposer (emu/interposer.h), which
+// is linked into the program so that its definitions come before the C
+// library's, as a preloaded shim's would.
 namespace device_interposer {
 
 class handler {

@@ -57,6 +57,16 @@ TARN_FB_EXPORT network read_network(driver& session, const std::set<std::string>
 // Reads one block: its properties, inputs and outputs (three exchanges).
 TARN_FB_EXPORT block_state read_block(driver& session, const std::string& block_name);
 
+// The pieces of the walk, each one exchange, safe for threads that share the
+// session: the name lists without the count lines the session writes on
+// std::cout, and a block's property or port entries read while the session
+// stays locked, so that no other exchange replaces the reply half-read.
+TARN_FB_EXPORT std::set<std::string> factory_names(driver& session);
+TARN_FB_EXPORT std::set<std::string> block_names(driver& session, const std::string& factory);
+TARN_FB_EXPORT std::vector<property_data> read_properties(driver& session, const std::string& block_name);
+TARN_FB_EXPORT std::vector<port_entry> read_inputs(driver& session, const std::string& block_name);
+TARN_FB_EXPORT std::vector<port_entry> read_outputs(driver& session, const std::string& block_name);
+
 // ---- The network as someone wants it --------------------------------------
 
 // A property as a document asks for it.
