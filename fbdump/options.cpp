@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "options.hpp"
 
+#include <switches.hpp>
+
 namespace fbdump {
 
 namespace {
@@ -8,27 +10,12 @@ namespace {
 constexpr const char* factory_option = "--factory";
 
 // The switches that take no argument, and the member each one sets.
-struct flag {
-    const char* long_name;
-    const char* short_name;
-    bool options::*member;
-};
-constexpr flag flags[] = {
+constexpr cli::switch_entry<options> flags[] = {
     {"--dot", nullptr, &options::dot},
     {"--compact", nullptr, &options::compact},
     {"--help", "-h", &options::help},
     {"--version", "-V", &options::version},
 };
-
-bool set_flag(options& o, const std::string& arg) {
-    for (const flag& f : flags) {
-        if (arg == f.long_name || (f.short_name != nullptr && arg == f.short_name)) {
-            o.*f.member = true;
-            return true;
-        }
-    }
-    return false;
-}
 
 }  // namespace
 
@@ -37,7 +24,7 @@ options parse_options(const std::vector<std::string>& args) {
     const std::string with_value = std::string(factory_option) + "=";
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (set_flag(o, arg)) continue;
+        if (cli::set_switch(flags, o, arg)) continue;
         if (arg == factory_option) {
             if (i + 1 == args.size()) throw usage_error("option --factory needs a factory name");
             o.factories.insert(args[++i]);
