@@ -20,9 +20,9 @@
 
 #include <tarn/fb/driver.hpp>
 
-#include "interposer.h"
-#include "executor.hpp"
+#include "devices.hpp"
 #include "registry.hpp"
+#include "scratch_state.hpp"
 
 namespace bench {
 
@@ -31,22 +31,8 @@ namespace {
 using tarn::fb::driver;
 using tarn::fb::detail::begin;
 using tarn::fb::detail::pointer_to;
-using tarn::fb::detail::pop_count;
-using tarn::fb::detail::read_cursor;
 using tarn::fb::detail::region;
 using tarn::fb::detail::write_cursor;
-
-int emulate(unsigned char* window, unsigned long request) { return fbemu::execute(window, request); }
-
-int replay(unsigned char* window, unsigned long) {
-    region r(window + tarn::fb::reply_offset);
-    r.set(pop_count, 0);
-    r.set(read_cursor, r.word(begin));
-    return 0;
-}
-
-const device_handler emulated{emulate, nullptr, nullptr, nullptr};
-const device_handler replayed{replay, nullptr, nullptr, nullptr};
 
 // The listing reports its count on standard output; it goes nowhere while
 // an exchange is timed.
@@ -133,28 +119,6 @@ void client_side(benchmark::State& state, const exchange& x) {
     interposer_install(emulated);
 }
 
-// The emulated device starts from the 100-factory catalog with a state file
-// of its own in a fresh directory, removed at exit.
-class device_files {
-public:
-    device_files() {
-        char dir[] = "/tmp/patchbay-bench-XXXXXX";
-        if (::mkdtemp(dir) == nullptr) throw std::runtime_error("cannot create a state directory");
-        dir_ = dir;
-        ::setenv("FBEMU_STATE", (dir_ + "/state.json").c_str(), 1);
-        ::setenv("FBEMU_CATALOG", PATCHBAY_BENCH_CATALOG, 1);
-        ::unsetenv("FBEMU_FAULT");
-    }
-    ~device_files() {
-        std::remove((dir_ + "/state.json").c_str());
-        std::remove((dir_ + "/state.json.lock").c_str());
-        ::rmdir(dir_.c_str());
-    }
-
-private:
-    std::string dir_;
-};
-
 }  // namespace
 
 std::vector<std::string> exchange_rows() {
@@ -164,7 +128,8 @@ std::vector<std::string> exchange_rows() {
 }
 
 void register_exchanges() {
-    static device_files files;
+    // The emulated device starts from the 100-factory catalog.
+    static const fbemu::scratch_state files(PATCHBAY_BENCH_CATALOG);
     for (const exchange& x : exchanges) {
         benchmark::RegisterBenchmark(benchmark_name("exchange", "full", x.row).c_str(), [&x](benchmark::State& s) {
             full(s, x);

@@ -40,7 +40,7 @@ payload payload_of(const object& v) {
 template <class V, class CopyOut>
 void copy_in_then(benchmark::State& state, const V& value, CopyOut copy_out) {
     const payload p = payload_of(value);
-    window w;
+    testing_support::window w;
     unsigned char* const in_window = tarn::fb::detail::pointer_to(w.request().word(tarn::fb::detail::begin)) + 8;
     std::size_t n = p.size;
     for (auto _ : state) {

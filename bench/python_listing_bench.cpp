@@ -18,31 +18,19 @@
 
 #include <tarn/fb/network.hpp>
 
-#include "executor.hpp"
-#include "interposer.h"
+#include "devices.hpp"
+#include "scratch_state.hpp"
 
 namespace py = pybind11;
 
 namespace {
 
-using tarn::fb::detail::begin;
-using tarn::fb::detail::pop_count;
-using tarn::fb::detail::read_cursor;
-using tarn::fb::detail::region;
+using bench::emulate;
+using bench::replay;
 
 // The biquad filter of the emulator's default network: an enum, two floats
 // and a uint8.
 const std::string block = "lowpass";
-
-int emulate(unsigned char* window, unsigned long request) { return fbemu::execute(window, request); }
-
-// The reply of the last exchange, unread again.
-int replay(unsigned char* window, unsigned long) {
-    region r(window + tarn::fb::reply_offset);
-    r.set(pop_count, 0);
-    r.set(read_cursor, r.word(begin));
-    return 0;
-}
 
 void cxx_listing() {
     const auto listed = tarn::fb::read_properties(tarn::fb::driver::instance(), block);
@@ -59,11 +47,11 @@ void python_call() {
 
 template <void (*Listing)(), int (*Device)(unsigned char*, unsigned long)>
 void listing(benchmark::State& state) {
-    interposer_install({emulate, nullptr, nullptr, nullptr});
+    interposer_install(bench::emulated);
     Listing();  // the reply that the replaying device makes unread again
     interposer_install({Device, nullptr, nullptr, nullptr});
     while (state.KeepRunning()) Listing();
-    interposer_install({emulate, nullptr, nullptr, nullptr});
+    interposer_install(bench::emulated);
 }
 
 }  // namespace
@@ -75,17 +63,12 @@ BENCHMARK(listing<cxx_listing, emulate>)->Name("properties/full/cxx")->Unit(benc
 BENCHMARK(listing<python_call, emulate>)->Name("properties/full/python")->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
-    // The emulated device starts from its default network, in a state file
-    // of its own.
-    char dir[] = "/tmp/tarnfb-bench-XXXXXX";
-    if (::mkdtemp(dir) == nullptr) return 1;
-    const std::string state = std::string(dir) + "/state.json";
-    ::setenv("FBEMU_STATE", state.c_str(), 1);
-    ::unsetenv("FBEMU_CATALOG");
-    ::unsetenv("FBEMU_FAULT");
-    interposer_install({emulate, nullptr, nullptr, nullptr});
     int status = 0;
     try {
+        // The emulated device starts from its default network, in a state
+        // file of its own.
+        const fbemu::scratch_state scratch;
+        interposer_install(bench::emulated);
         py::scoped_interpreter python;
         py::module_::import("sys").attr("path").attr("insert")(0, TARNFB_PACKAGE_DIR);
         python_listing = py::module_::import("tarnfb").attr("Device")().attr("properties");
@@ -98,8 +81,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tarnfb-bench: %s\n", e.what());
         status = 1;
     }
-    std::remove(state.c_str());
-    std::remove((state + ".lock").c_str());
-    ::rmdir(dir);
     return status;
 }

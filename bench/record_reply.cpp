@@ -14,8 +14,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        bench::window w;
-        w.client.push<int>(16);
+        testing_support::window w;
+        w.fifo.push<int>(16);
         if (fbemu::execute(w.base, 1) != 0) throw std::runtime_error("the emulator refused the request");
         const auto r = w.reply();
         const unsigned char* begin = tarn::fb::detail::pointer_to(r.word(tarn::fb::detail::begin));

@@ -13,41 +13,18 @@
 #include <benchmark/benchmark.h>
 #include <tarn/fb/driver.hpp>
 
-#include "interposer.h"
-#include "executor.hpp"
+#include "devices.hpp"
 #include "scale_network.hpp"
+#include "scratch_state.hpp"
 
 namespace {
 
 using tarn::fb::driver;
 
-int emulate(unsigned char* window, unsigned long request) { return fbemu::execute(window, request); }
-
-// A state directory of its own, removed at exit.
-class state_dir {
-public:
-    state_dir() {
-        char dir[] = "/tmp/scale-bench-XXXXXX";
-        if (::mkdtemp(dir) == nullptr) throw std::runtime_error("cannot create a state directory");
-        dir_ = dir;
-        state_ = dir_ + "/state.json";
-        ::setenv("FBEMU_STATE", state_.c_str(), 1);
-        ::unsetenv("FBEMU_CATALOG");
-        ::unsetenv("FBEMU_FAULT");
-    }
-    ~state_dir() {
-        for (const char* suffix : {"", ".lock", ".journal"}) std::remove((state_ + suffix).c_str());
-        ::rmdir(dir_.c_str());
-    }
-    const std::string& state() const { return state_; }
-
-private:
-    std::string dir_, state_;
-};
-
-state_dir& files() {
-    static state_dir dir;
-    return dir;
+// A state file of its own, removed at exit.
+const fbemu::scratch_state& files() {
+    static const fbemu::scratch_state scratch;
+    return scratch;
 }
 
 // The block in the middle of the network: an added gain stage, or on the
@@ -85,7 +62,7 @@ BENCHMARK(list_func_props)->Arg(7)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicr
 BENCHMARK(create)->Arg(7)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
-    interposer_install({emulate, nullptr, nullptr, nullptr});
+    interposer_install(bench::emulated);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The value stream: push, pop, and push then pop of each sample value in the
-// shared window (a loopback region; see window.hpp); for strings and vectors
+// shared window (a loopback region; see loopback.hpp); for strings and vectors
 // also push then pop_into an object kept between iterations.
 #include <type_traits>
 
 #include "registry.hpp"
-#include "window.hpp"
+#include "loopback.hpp"
 
 namespace bench {
 
@@ -19,8 +19,7 @@ template <class V>
 void push(benchmark::State& state, const V& value) {
     loopback l;
     for (auto _ : state) {
-        l.clear();
-        l.f.push(value);
+        l.refill(value);
         benchmark::ClobberMemory();
     }
 }
@@ -40,14 +39,12 @@ template <class V>
 void push_pop(benchmark::State& state, const V& value) {
     loopback l;
     for (auto _ : state) {
-        l.clear();
-        l.f.push(value);
+        l.refill(value);
         auto out = l.f.pop<stream_type<V>>();
         benchmark::DoNotOptimize(out);
     }
     // One check that the value came back whole.
-    l.clear();
-    l.f.push(value);
+    l.refill(value);
     if (!same_value(l.f.pop<stream_type<V>>(), value)) state.SkipWithError("the value did not come back");
 }
 
@@ -57,8 +54,7 @@ void push_pop_into(benchmark::State& state, const V& value) {
     loopback l;
     V out;
     for (auto _ : state) {
-        l.clear();
-        l.f.push(value);
+        l.refill(value);
         l.f.pop_into(out);
         benchmark::DoNotOptimize(out);
     }

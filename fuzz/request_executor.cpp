@@ -64,7 +64,7 @@ int read_reply(fuzzing::guarded_window& w) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static fuzzing::scratch_state state;
+    static fbemu::scratch_state state;
     static fuzzing::guarded_window window;
     fuzzing::input in(data, size);
     const std::uint8_t control = in.byte();

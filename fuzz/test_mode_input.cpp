@@ -51,7 +51,7 @@ private:
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static fuzzing::scratch_state state;
+    static fbemu::scratch_state state;
     state.reset();
     std::istringstream input(std::string(reinterpret_cast<const char*>(data), size));
     menu_counter output;

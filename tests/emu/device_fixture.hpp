@@ -4,14 +4,16 @@
 // directory, no catalog and no fault; helpers to check device errors.
 #include <stdlib.h>
 
-#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
 #include <tarn/fb/driver.hpp>
 #include <tarn/fb/region.hpp>
+
+#include "scratch_state.hpp"
 
 inline void write_file(const std::string& file, const std::string& text) {
     std::ofstream(file, std::ios::binary) << text;
@@ -24,23 +26,22 @@ inline std::string read_file(const std::string& file) {
 class device_test : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "fbemu-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        state = dir + "/state.json";
-        ::setenv("FBEMU_STATE", state.c_str(), 1);
-        ::unsetenv("FBEMU_CATALOG");
-        ::unsetenv("FBEMU_FAULT");
+        scratch_.emplace();
+        dir = scratch_->dir();
+        state = scratch_->state();
     }
     void TearDown() override {
         ::unsetenv("FBEMU_FAULT");
-        std::filesystem::remove_all(dir);
+        scratch_.reset();
     }
 
     std::string path(const std::string& name) const { return dir + "/" + name; }
 
     std::string dir;
     std::string state;
+
+private:
+    std::optional<fbemu::scratch_state> scratch_;
 };
 
 // Runs `f`, which must throw tarn::fb::driver::error with `code` and a

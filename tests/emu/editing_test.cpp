@@ -2,7 +2,6 @@
 // Creating and destroying blocks, connecting ports, and the network kept in
 // the state file across sessions and processes.
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <set>
@@ -103,49 +102,6 @@ TEST_F(emu_editing, the_network_outlives_the_session_and_reads_leave_the_file_al
     ASSERT_EQ(::stat(state.c_str(), &after), 0);
     EXPECT_EQ(before.st_ino, after.st_ino) << "listing replaced the state file";
     EXPECT_EQ(read_file(state), text);
-}
-
-// Creates `count` blocks named <prefix><i> and writes their tickets to `out`.
-void create_blocks(int out, const std::string& prefix, int count) {
-    tarn::fb::driver d;
-    for (int i = 0; i < count; ++i) {
-        const unsigned int ticket = d.create("gain", prefix + std::to_string(i));
-        if (::write(out, &ticket, sizeof ticket) != sizeof ticket) _exit(3);
-    }
-}
-
-TEST_F(emu_editing, processes_sharing_the_device_lose_no_change) {
-    constexpr int per_process = 15;
-    int pipe_fds[2];
-    ASSERT_EQ(::pipe(pipe_fds), 0);
-    std::vector<pid_t> children;
-    for (const char* prefix : {"a", "b", "c"}) {
-        const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            ::close(pipe_fds[0]);
-            try {
-                create_blocks(pipe_fds[1], prefix, per_process);
-            } catch (...) {
-                _exit(2);
-            }
-            _exit(0);
-        }
-        children.push_back(pid);
-    }
-    ::close(pipe_fds[1]);
-    std::set<unsigned int> tickets;
-    unsigned int ticket;
-    while (::read(pipe_fds[0], &ticket, sizeof ticket) == sizeof ticket) tickets.insert(ticket);
-    ::close(pipe_fds[0]);
-    for (pid_t pid : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
-    EXPECT_EQ(tickets.size(), 3u * per_process) << "a ticket was handed out twice";
-    tarn::fb::driver d;
-    EXPECT_EQ(d.list_funcs("gain").size(), 3u * per_process + 1);
 }
 
 }  // namespace

@@ -16,30 +16,8 @@
 
 namespace {
 
-using bytes = std::vector<unsigned char>;
 using namespace testing_support;
 namespace detail = tarn::fb::detail;
-
-bytes cat(std::initializer_list<bytes> parts) {
-    bytes out;
-    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-bytes word(std::uint32_t w) {
-    bytes b;
-    put32(b, w);
-    return b;
-}
-bytes int_value(int v) {
-    bytes b;
-    put_int(b, v);
-    return b;
-}
-bytes string_value(const std::string& s) {
-    bytes b;
-    put_string(b, s);
-    return b;
-}
 
 class emu_executor : public device_test {
 protected:

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "device_fixture.hpp"
+#include "processes.hpp"
 
 namespace {
 
@@ -129,16 +130,15 @@ TEST_F(emu_journal, a_replaced_state_file_drops_the_journal_of_the_old_one) {
 
 // A child that creates blocks one after another, writing the name of each
 // acknowledged one to `out`, until FBEMU_CRASH_AFTER kills it.
-[[noreturn]] void create_until_killed(int out, unsigned long steps, int count) {
+void create_until_killed(int out, unsigned long steps, int count) {
     ::setenv("FBEMU_CRASH_AFTER", std::to_string(steps).c_str(), 1);
     std::freopen("/dev/null", "w", stdout);
     tarn::fb::driver d;
     for (int i = 0; i < count; ++i) {
-        const std::string name = "k" + std::to_string(i) + "\n";
-        d.create("gain", name.substr(0, name.size() - 1));
-        if (::write(out, name.data(), name.size()) != static_cast<ssize_t>(name.size())) ::_exit(3);
+        const std::string name = "k" + std::to_string(i);
+        d.create("gain", name);
+        testing_support::write_all(out, name + "\n");
     }
-    ::_exit(0);
 }
 
 TEST_F(emu_journal, a_process_killed_while_saving_leaves_every_acknowledged_change) {
@@ -148,22 +148,9 @@ TEST_F(emu_journal, a_process_killed_while_saving_leaves_every_acknowledged_chan
         const unsigned long steps = std::uniform_int_distribution<unsigned long>(1, 16000)(random);
         std::filesystem::remove(state);
         std::filesystem::remove(journal);
-        int pipe_fds[2];
-        ASSERT_EQ(::pipe(pipe_fds), 0);
-        const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            ::close(pipe_fds[0]);
-            create_until_killed(pipe_fds[1], steps, 120);
-        }
-        ::close(pipe_fds[1]);
-        std::string acknowledged;
-        char buffer[4096];
-        for (ssize_t k; (k = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0;)
-            acknowledged.append(buffer, static_cast<std::size_t>(k));
-        ::close(pipe_fds[0]);
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        const testing_support::child_process child([steps](int out) { create_until_killed(out, steps, 120); });
+        const std::string acknowledged = child.read_report();
+        const int status = child.wait();
         ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "killed after " << steps << " steps";
 
         ::testing::internal::CaptureStderr();  // a record cut short is reported

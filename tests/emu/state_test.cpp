@@ -3,6 +3,7 @@
 // files reported without being touched.
 #include <stdlib.h>
 
+#include <filesystem>
 #include <set>
 #include <string>
 

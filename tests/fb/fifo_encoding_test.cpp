@@ -16,8 +16,9 @@ using detail::push_count;
 using detail::read_cursor;
 using detail::write_cursor;
 using testing_support::error_of;
-using bytes = std::vector<unsigned char>;
-using testing_support::put32;
+using testing_support::bytes;
+using testing_support::cat;
+using testing_support::word;
 
 namespace {
 
@@ -32,17 +33,6 @@ protected:
         r.set(end, r.word(write_cursor) + room);
     }
 };
-
-bytes cat(std::initializer_list<bytes> parts) {
-    bytes out;
-    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-bytes word(std::uint32_t w) {
-    bytes out;
-    put32(out, w);
-    return out;
-}
 
 }  // namespace
 

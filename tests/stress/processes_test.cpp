@@ -2,8 +2,6 @@
 // Four processes share one emulated device (one state file, locked per
 // command): each runs the stress workload with a session of its own; at the
 // end the network holds exactly what they left.
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,16 +12,12 @@
 #include <vector>
 
 #include "device_fixture.hpp"
+#include "processes.hpp"
 #include "workload.hpp"
 
 namespace {
 
 constexpr int process_count = 4;
-
-int rounds() {
-    const char* v = std::getenv("STRESS_ROUNDS");
-    return v ? std::atoi(v) : 24;
-}
 
 // A record as lines of text, one fact per line, for the way back from a child.
 std::string to_text(const stress::record& r) {
@@ -67,79 +61,43 @@ stress::record from_text(const std::string& text) {
 
 // The child: waits until `go` closes, runs the workload on a session of its
 // own and writes its record to `out`.
-[[noreturn]] void child(int id, int n, int go, int out) {
+void child(int id, int n, int go, int out) {
     char c;
     while (::read(go, &c, 1) > 0) {
     }
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, 1);
+    testing_support::silence_stdout();
     tarn::fb::driver session;  // not instance(): a session of the parent's would be shared through fork
     stress::workload w(session, id);
     for (int r = 0; r < n; ++r) w.round(r);
     std::cout.flush();
-    const std::string text = to_text(w.result());
-    bool written = true;
-    for (std::size_t done = 0; written && done < text.size();) {
-        const ssize_t k = ::write(out, text.data() + done, text.size() - done);
-        written = k > 0;
-        done += written ? static_cast<std::size_t>(k) : 0;
-    }
-    ::_exit(written ? 0 : 3);
-}
-
-std::string read_all(int fd) {
-    std::string text;
-    char buffer[4096];
-    for (ssize_t k; (k = ::read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(k));
-    return text;
+    testing_support::write_all(out, to_text(w.result()));
 }
 
 class stress_processes : public device_test {};
 
 TEST_F(stress_processes, four_processes_share_one_device) {
-    const int n = rounds();
+    const int n = stress::rounds();
     int go[2];
     ASSERT_EQ(::pipe(go), 0);
-    std::vector<pid_t> children;
-    std::vector<int> results;
-    for (int id = 0; id < process_count; ++id) {
-        int result[2];
-        ASSERT_EQ(::pipe(result), 0);
-        const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
+    std::vector<testing_support::child_process> children;
+    for (int id = 0; id < process_count; ++id)
+        children.emplace_back([&go, id, n](int out) {
             ::close(go[1]);
-            ::close(result[0]);
-            child(id, n, go[0], result[1]);
-        }
-        ::close(result[1]);
-        children.push_back(pid);
-        results.push_back(result[0]);
-    }
+            child(id, n, go[0], out);
+        });
     ::close(go[0]);
     const auto start = std::chrono::steady_clock::now();
     ::close(go[1]);  // all children start together
 
     std::vector<stress::record> records;
-    for (int fd : results) {
-        records.push_back(from_text(read_all(fd)));
-        ::close(fd);
-    }
-    for (pid_t pid : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+    for (const auto& c : children) {
+        records.push_back(from_text(c.read_report()));
+        EXPECT_TRUE(testing_support::exited_cleanly(c.wait()));
     }
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
 
-    long operations = 0;
-    for (const auto& r : records) {
-        operations += r.operations;
-        for (const auto& f : r.failures) ADD_FAILURE() << f;
-        EXPECT_EQ(r.tickets.size(), static_cast<std::size_t>(n));
-    }
     tarn::fb::driver session;
-    for (const auto& wrong : stress::check_network(session, records)) ADD_FAILURE() << wrong;
+    const long operations = stress::report(records, stress::check_network(session, records), n);
     std::fprintf(stderr, "%ld operations by %d processes in %.2f s\n", operations, process_count, took.count());
 }
 

@@ -3,9 +3,7 @@
 // each sees the others' changes at its next command, and no change is lost
 // when they change the network at once (journal appends and new snapshots
 // included).
-#include <fcntl.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <set>
@@ -13,9 +11,11 @@
 #include <vector>
 
 #include "device_fixture.hpp"
+#include "processes.hpp"
 
 namespace {
 
+using namespace testing_support;
 using names = std::set<std::string>;
 
 class stress_shared_state : public device_test {
@@ -33,10 +33,7 @@ protected:
     }
 };
 
-void send_line(int fd, const std::string& line) {
-    const std::string text = line + "\n";
-    if (::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) ::_exit(3);
-}
+void send_line(int fd, const std::string& line) { write_all(fd, line + "\n"); }
 
 // The next line from `fd`, or "" at its end.
 std::string receive_line(int fd) {
@@ -44,11 +41,6 @@ std::string receive_line(int fd) {
     char c;
     while (::read(fd, &c, 1) == 1 && c != '\n') line += c;
     return line;
-}
-
-void quiet_stdout() {
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, 1);
 }
 
 // One turn: checks that the block the other side made last is there with its
@@ -71,42 +63,33 @@ float child_level(int i) { return static_cast<float>(i) + 0.25f; }
 TEST_F(stress_shared_state, two_processes_taking_turns_see_each_others_changes) {
     tarn::fb::driver d;
     d.list_factories();  // both processes start with the network in memory
-    int to_child[2], to_parent[2];
+    int to_child[2];
     ASSERT_EQ(::pipe(to_child), 0);
-    ASSERT_EQ(::pipe(to_parent), 0);
     constexpr int turns = 40;
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
+    const child_process other([&](int to_parent) {
         ::close(to_child[1]);
-        ::close(to_parent[0]);
-        quiet_stdout();
+        silence_stdout();
         tarn::fb::driver mine;  // not the parent's session, shared through fork
         for (int i = 0; i < turns; ++i) {
             const std::string theirs = receive_line(to_child[0]);
             const std::string wrong = take_turn(mine, theirs, parent_level(i), "c" + std::to_string(i), child_level(i));
-            send_line(to_parent[1], wrong.empty() ? "c" + std::to_string(i) : "! " + wrong);
+            send_line(to_parent, wrong.empty() ? "c" + std::to_string(i) : "! " + wrong);
         }
-        ::_exit(0);
-    }
+    });
     ::close(to_child[0]);
-    ::close(to_parent[1]);
     std::string theirs;
     for (int i = 0; i < turns; ++i) {
         const std::string wrong = take_turn(d, theirs, child_level(i - 1), "p" + std::to_string(i), parent_level(i));
         EXPECT_EQ(wrong, "") << "turn " << i;
         send_line(to_child[1], "p" + std::to_string(i));
-        theirs = receive_line(to_parent[0]);
+        theirs = receive_line(other.report());
         if (theirs.rfind("! ", 0) == 0) {
             ADD_FAILURE() << "child, turn " << i << ": " << theirs;
             break;
         }
     }
     ::close(to_child[1]);
-    ::close(to_parent[0]);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(exited_cleanly(other.wait()));
     EXPECT_EQ(d.list_funcs("gain").size(), 2u * turns + 1);
 }
 
@@ -115,36 +98,19 @@ TEST_F(stress_shared_state, four_processes_creating_at_once_lose_nothing) {
     ::setenv("FBEMU_JOURNAL_LIMIT", "65536", 1);  // some new snapshots, not one every few creates
     tarn::fb::driver d;
     d.list_factories();
-    std::vector<pid_t> children;
-    std::vector<int> results;
-    for (int k = 0; k < processes; ++k) {
-        int result[2];
-        ASSERT_EQ(::pipe(result), 0);
-        const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            ::close(result[0]);
-            quiet_stdout();
+    std::vector<child_process> children;
+    for (int k = 0; k < processes; ++k)
+        children.emplace_back([k](int report) {
+            silence_stdout();
             tarn::fb::driver mine;
             for (int i = 0; i < creates; ++i)
-                send_line(result[1],
-                          std::to_string(mine.create("gain", "w" + std::to_string(k) + "_" + std::to_string(i))));
-            ::_exit(0);
-        }
-        ::close(result[1]);
-        children.push_back(pid);
-        results.push_back(result[0]);
-    }
+                send_line(report, std::to_string(mine.create("gain", "w" + std::to_string(k) + "_" + std::to_string(i))));
+        });
     std::set<unsigned long> tickets;
     std::size_t received = 0;
-    for (int fd : results) {
-        for (std::string line; !(line = receive_line(fd)).empty(); ++received) tickets.insert(std::stoul(line));
-        ::close(fd);
-    }
-    for (pid_t pid : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    for (const child_process& c : children) {
+        for (std::string line; !(line = receive_line(c.report())).empty(); ++received) tickets.insert(std::stoul(line));
+        EXPECT_TRUE(exited_cleanly(c.wait()));
     }
     EXPECT_EQ(received, 4000u);
     EXPECT_EQ(tickets.size(), 4000u);

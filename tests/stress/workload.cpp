@@ -2,12 +2,14 @@
 #include "workload.hpp"
 
 #include <algorithm>
+#include <cstdlib>
 #include <exception>
 #include <list>
 #include <mutex>
 #include <set>
 #include <utility>
 
+#include <gtest/gtest.h>
 #include <tarn/fb/entries.hpp>
 
 namespace stress {
@@ -148,6 +150,22 @@ std::vector<std::string> check_network(fb::driver& session, const std::vector<re
     if (session.list_output_cons(source) != expected_inputs) wrong.push_back("the connections of osc1.out differ");
     if (tickets.size() != ticket_count || tickets.count(0) != 0) wrong.push_back("a ticket was given twice or was 0");
     return wrong;
+}
+
+long report(const std::vector<record>& records, const std::vector<std::string>& wrong, int rounds) {
+    long operations = 0;
+    for (const record& r : records) {
+        operations += r.operations;
+        for (const auto& f : r.failures) ADD_FAILURE() << f;
+        EXPECT_EQ(r.tickets.size(), static_cast<std::size_t>(rounds));
+    }
+    for (const auto& w : wrong) ADD_FAILURE() << w;
+    return operations;
+}
+
+int rounds() {
+    const char* v = std::getenv("STRESS_ROUNDS");
+    return v ? std::atoi(v) : 24;
 }
 
 }  // namespace stress

@@ -52,4 +52,12 @@ private:
 // once. Returns what is wrong.
 std::vector<std::string> check_network(tarn::fb::driver& session, const std::vector<record>& records);
 
+// Adds each worker's failures and each fact in `wrong` to the running test's
+// failures, and checks that each worker used `rounds` tickets. Returns the
+// operations the workers did.
+long report(const std::vector<record>& records, const std::vector<std::string>& wrong, int rounds);
+
+// The rounds per worker: STRESS_ROUNDS, or 24.
+int rounds();
+
 }  // namespace stress

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -25,7 +26,8 @@ public:
         flags |= MAP_32BIT;
 #endif
         void* p = ::mmap(nullptr, tarn::fb::window_size, PROT_READ | PROT_WRITE, flags, -1, 0);
-        if (p == MAP_FAILED) throw std::runtime_error("test window: mmap failed");
+        if (p == MAP_FAILED || tarn::fb::detail::address_of(p) == 0)
+            throw std::runtime_error("window: no memory below 4 GiB");
         base = static_cast<unsigned char*>(p);
         fifo.request_header = base;
         fifo.reply_header = base + tarn::fb::reply_offset;
@@ -91,6 +93,29 @@ inline void put_string(std::vector<unsigned char>& out, const std::string& s) {
 inline void put_int(std::vector<unsigned char>& out, std::int32_t v) {
     put32(out, tarn::fb::tag_int32);
     put32(out, static_cast<std::uint32_t>(v));
+}
+
+// The same as whole pieces, to be joined by cat().
+using bytes = std::vector<unsigned char>;
+inline bytes cat(std::initializer_list<bytes> parts) {
+    bytes out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+inline bytes word(std::uint32_t w) {
+    bytes b;
+    put32(b, w);
+    return b;
+}
+inline bytes int_value(std::int32_t v) {
+    bytes b;
+    put_int(b, v);
+    return b;
+}
+inline bytes string_value(const std::string& s) {
+    bytes b;
+    put_string(b, s);
+    return b;
 }
 
 }  // namespace testing_support

@@ -5,21 +5,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <stdexcept>
 
-namespace fuzzing {
+namespace fbemu {
 
-scratch_state::scratch_state() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "fbemu-fuzz-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        std::perror("scratch_state: mkdtemp");
-        std::abort();
-    }
+scratch_state::scratch_state(const std::string& catalog) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "fbemu-scratch-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("cannot create a state directory: " + std::string(std::strerror(errno)));
     dir_ = pattern;
     state_ = dir_ + "/state.json";
     ::setenv("FBEMU_STATE", state_.c_str(), 1);
-    ::unsetenv("FBEMU_CATALOG");
+    if (catalog.empty())
+        ::unsetenv("FBEMU_CATALOG");
+    else
+        ::setenv("FBEMU_CATALOG", catalog.c_str(), 1);
     ::unsetenv("FBEMU_FAULT");
 }
 
@@ -35,4 +38,4 @@ bool scratch_state::stored() const {
     return ::stat(state_.c_str(), &s) == 0;
 }
 
-}  // namespace fuzzing
+}  // namespace fbemu
