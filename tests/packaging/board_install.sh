@@ -11,11 +11,7 @@ set -u
 WORK=$1 QEMU=$2 RUNTIME_ROOT=$3 SHIM=$4
 ROOT=$WORK/board
 STATE=$WORK/board-state.json
-failures=0
-fail() {
-    echo "FAIL $*"
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/checks.sh"
 
 # patchbay and, transitively, those of its Depends that were built here.
 rm -rf "$ROOT" "$STATE" && mkdir -p "$ROOT/lib" || exit 1
@@ -76,5 +72,4 @@ if [ -e "$ROOT/usr/bin/fbrestore" ]; then
 $out"
 fi
 
-echo "$failures failed"
-[ "$failures" -eq 0 ]
+finish

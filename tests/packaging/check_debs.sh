@@ -11,11 +11,7 @@ WORK=$1 ARCH=$2 VERSION=$3
 shift 3
 EXPECTED_PACKAGES=$*
 HERE=$(cd "$(dirname "$0")" && pwd)
-failures=0
-fail() {
-    echo "FAIL $*"
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/checks.sh"
 
 # Libraries belong in the architecture's multiarch directory.
 LIBDIR=lib/$(dpkg-architecture -a"$ARCH" -qDEB_HOST_MULTIARCH 2>/dev/null) || exit 1
@@ -105,5 +101,4 @@ done
 shared=$(cat "$WORK"/*.files | sort | uniq -d)
 [ -z "$shared" ] || fail "in more than one package: $shared"
 
-echo "$failures failed"
-[ "$failures" -eq 0 ]
+finish

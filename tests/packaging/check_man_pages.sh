@@ -7,11 +7,7 @@
 #   check_man_pages.sh DOCS PATCHBAY [FBEMU]
 set -u
 DOCS=$1 PATCHBAY=$2 FBEMU=${3:-}
-failures=0
-fail() {
-    echo "FAIL $*"
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/checks.sh"
 
 pages="$DOCS/patchbay.1"
 [ -z "$FBEMU" ] || pages="$pages $DOCS/fbemu.1"
@@ -67,5 +63,4 @@ if [ -n "$FBEMU" ]; then
     done
 fi
 
-echo "$failures failed"
-[ "$failures" -eq 0 ]
+finish

@@ -7,11 +7,7 @@
 set -u
 DOCS=$1 COMPLETIONS=$2
 shift 2
-failures=0
-fail() {
-    echo "FAIL $*"
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/checks.sh"
 
 for program in "$@"; do
     name=$(basename "$program")
@@ -48,5 +44,4 @@ for program in "$@"; do
     fi
 done
 
-echo "$failures failed"
-[ "$failures" -eq 0 ]
+finish

@@ -10,14 +10,8 @@ set -u
 WORK=$(cd "$1" && pwd) CONSUMER=$2 TOOLCHAIN=$3 CXX=$4 QEMU=$5 RUNTIME_ROOT=$6 SHIM=$7
 ROOT=$WORK/sysroot
 OUT=$WORK/cross-consumer
-failures=0
-fail() {
-    echo "FAIL $*"
-    failures=$((failures + 1))
-}
-quietly() {
-    "$@" >"$OUT/step.log" 2>&1 || { cat "$OUT/step.log"; fail "$*"; return 1; }
-}
+. "$(dirname "$0")/checks.sh"
+STEP_LOG=$OUT/step.log
 
 rm -rf "$ROOT" "$OUT" && mkdir -p "$ROOT/lib" "$OUT" || exit 1
 for package in libtarn-fb-dev libtarn-fb1 libtarn1; do
@@ -57,5 +51,4 @@ $out" ;;
     esac
 done
 
-echo "$failures failed"
-[ "$failures" -eq 0 ]
+finish

@@ -6,15 +6,8 @@
 #   install_tree.sh BUILD CONSUMER WORK LIBDIR VERSION EMULATOR CXX CXXFLAGS LDFLAGS
 set -u
 BUILD=$1 CONSUMER=$2 WORK=$3 LIBDIR=$4 VERSION=$5 EMULATOR=$6 CXX=$7 CXXFLAGS=$8 LDFLAGS=$9
-failures=0
-fail() {
-    echo "FAIL $*"
-    failures=$((failures + 1))
-}
-# Runs a step whose output only matters when it fails.
-quietly() {
-    "$@" >"$WORK/step.log" 2>&1 || { cat "$WORK/step.log"; fail "$*"; return 1; }
-}
+. "$(dirname "$0")/checks.sh"
+STEP_LOG=$WORK/step.log
 
 rm -rf "$WORK" && mkdir -p "$WORK" || exit 1
 quietly cmake --install "$BUILD" --prefix "$WORK/installed" || exit 1
@@ -68,5 +61,4 @@ $out" ;;
     fi
 done
 
-echo "$failures failed"
-[ "$failures" -eq 0 ]
+finish
