@@ -37,7 +37,9 @@ const json* optional(const json& obj, const char* key) {
     return it == obj.end() ? nullptr : &*it;
 }
 
+// Member `key` of `obj`, which must be an object that has it.
 const json& required(const json& obj, const char* key, const std::string& where) {
+    if (!obj.is_object()) bad(where, "an object expected");
     const json* j = optional(obj, key);
     if (!j) bad(where, std::string("\"") + key + "\" missing");
     return *j;
@@ -46,6 +48,18 @@ const json& required(const json& obj, const char* key, const std::string& where)
 std::string text(const json& j, const std::string& where) {
     if (!j.is_string()) bad(where, "a string expected");
     return j.get<std::string>();
+}
+
+// The string member `key` of `obj`, which must be there.
+std::string text_member(const json& obj, const char* key, const std::string& where) {
+    return text(required(obj, key, where), where + "." + key);
+}
+
+// The same, not empty.
+std::string name_member(const json& obj, const char* key, const std::string& where) {
+    std::string n = text_member(obj, key, where);
+    if (n.empty()) bad(where + "." + key, "empty name");
+    return n;
 }
 
 const json& array_or_empty(const json& obj, const char* key, const std::string& where) {
@@ -71,11 +85,9 @@ std::vector<std::string> names(const json& obj, const char* key, const std::stri
 }
 
 property_decl read_property(const json& j, const std::string& where) {
-    if (!j.is_object()) bad(where, "an object expected");
     property_decl p;
-    p.name = text(required(j, "name", where), where + ".name");
-    if (p.name.empty()) bad(where + ".name", "empty name");
-    p.type = text(required(j, "type", where), where + ".type");
+    p.name = name_member(j, "name", where);
+    p.type = text_member(j, "type", where);
     if (!valid_property_type(p.type)) bad(where + ".type", "unknown type '" + p.type + "'");
     if (p.type == "enum") {
         p.choices = names(j, "choices", where);
@@ -87,10 +99,8 @@ property_decl read_property(const json& j, const std::string& where) {
 }
 
 factory read_factory(const json& j, const std::string& where) {
-    if (!j.is_object()) bad(where, "an object expected");
     factory f;
-    f.name = text(required(j, "name", where), where + ".name");
-    if (f.name.empty()) bad(where + ".name", "empty name");
+    f.name = name_member(j, "name", where);
     f.inputs = names(j, "inputs", where);
     f.outputs = names(j, "outputs", where);
     const json& properties = array_or_empty(j, "properties", where);
@@ -104,11 +114,10 @@ factory read_factory(const json& j, const std::string& where) {
 }
 
 block read_block(const network& net, const json& j, const std::string& where) {
-    if (!j.is_object()) bad(where, "an object expected");
     block b;
-    b.name = text(required(j, "name", where), where + ".name");
+    b.name = text_member(j, "name", where);
     if (!valid_block_name(b.name)) bad(where + ".name", "'" + b.name + "' cannot name a function block");
-    b.factory = text(required(j, "factory", where), where + ".factory");
+    b.factory = text_member(j, "factory", where);
     const factory& f = at(where + ".factory", [&]() -> const factory& { return net.factory_named(b.factory); });
     const json& ticket = required(j, "ticket", where);
     if (!ticket.is_number_unsigned() || ticket.get<unsigned long long>() == 0 ||
@@ -210,9 +219,8 @@ network network_from_json(const json& j) {
     for (std::size_t i = 0; i < connections.size(); ++i) {
         const std::string place = "connections[" + std::to_string(i) + "]";
         const json& c = connections[i];
-        if (!c.is_object()) bad(place, "an object expected");
-        const std::string from = text(required(c, "from", place), place + ".from");
-        const std::string to = text(required(c, "to", place), place + ".to");
+        const std::string from = text_member(c, "from", place);
+        const std::string to = text_member(c, "to", place);
         // Inputs with several connections are possible through connect_unchecked.
         at(place, [&] { net.connect(from, to, false); });
     }
@@ -220,7 +228,6 @@ network network_from_json(const json& j) {
     const json& calls = array_or_empty(j, "resource_calls", "network");
     for (std::size_t i = 0; i < calls.size(); ++i) {
         const std::string place = "resource_calls[" + std::to_string(i) + "]";
-        if (!calls[i].is_object()) bad(place, "an object expected");
         resource_call call;
         const json& texts = required(calls[i], "texts", place);
         if (!texts.is_array()) bad(place + ".texts", "an array expected");

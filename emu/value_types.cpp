@@ -52,16 +52,8 @@ boost::any integer_from_json(const json& j) {
     return i.as<T>();
 }
 
-// Floating-point numbers; JSON has no NaN or infinity, so those are words,
-// and a float is written as its shortest decimal.
-json floating_json(double d) {
-    if (const char* word = tarn::fb::non_finite_word(d)) return word;
-    return d;
-}
-json floating_json(float f) {
-    if (const char* word = tarn::fb::non_finite_word(f)) return word;
-    return tarn::fb::shortest_decimal(f);
-}
+// Floating-point numbers; JSON has no NaN or infinity, so those are words
+// (tarn::fb::json_number), and a float is written as its shortest decimal.
 template <class T>
 T floating_from(const json& j) {
     if (j.is_string()) {
@@ -77,7 +69,7 @@ T floating_from(const json& j) {
 }
 template <class T>
 json floating_to_json(const boost::any& v) {
-    return floating_json(boost::any_cast<T>(v));
+    return tarn::fb::json_number<json>(boost::any_cast<T>(v));
 }
 template <class T>
 boost::any floating_from_json(const json& j) {
@@ -87,7 +79,7 @@ boost::any floating_from_json(const json& j) {
 template <class T>
 json vector_to_json(const boost::any& v) {
     json out = json::array();
-    for (T x : boost::any_cast<const std::vector<T>&>(v)) out.push_back(floating_json(x));
+    for (T x : boost::any_cast<const std::vector<T>&>(v)) out.push_back(tarn::fb::json_number<json>(x));
     return out;
 }
 template <class T>

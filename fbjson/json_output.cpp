@@ -15,21 +15,10 @@ namespace {
 using json = nlohmann::ordered_json;  // members in the order written
 using tarn::fb::fifo;
 
-// JSON has no NaN or infinities; they are written as the words the
-// emulator's network files use. A float is written as its shortest decimal.
-json number(double d) {
-    if (const char* word = tarn::fb::non_finite_word(d)) return word;
-    return d;
-}
-json number(float f) {
-    if (const char* word = tarn::fb::non_finite_word(f)) return word;
-    return tarn::fb::shortest_decimal(f);
-}
-
 template <class T>
 json numbers(const std::vector<T>& xs) {
     json out = json::array();
-    for (T x : xs) out.push_back(number(x));
+    for (T x : xs) out.push_back(tarn::fb::json_number<json>(x));
     return out;
 }
 
@@ -37,7 +26,7 @@ json numbers(const std::vector<T>& xs) {
 template <class T>
 json scalar_json(const T& x) {
     if constexpr (std::is_floating_point_v<T>)
-        return number(x);
+        return tarn::fb::json_number<json>(x);  // NaN and infinities as words
     else if constexpr (std::is_same_v<T, signed char>)
         return static_cast<int>(x);
     else if constexpr (std::is_same_v<T, unsigned char>)

@@ -74,19 +74,15 @@ void device_api::write_properties(const std::string& block, const std::vector<wa
     if (!writes.empty()) session().write_func_props(block, writes);
 }
 
-void device_api::connect(const connection_request& request) {
-    const std::lock_guard<std::mutex> lock(exchanges_);
-    try {
-        session().connect(request.from, request.to);
-    } catch (const driver::error&) {
-        refused({block_of(request.from), block_of(request.to)});
-    }
-}
+void device_api::connect(const connection_request& request) { edit_connection(request, &driver::connect); }
 
-void device_api::disconnect(const connection_request& request) {
+void device_api::disconnect(const connection_request& request) { edit_connection(request, &driver::disconnect); }
+
+void device_api::edit_connection(const connection_request& request,
+                                 void (driver::*edit)(const std::string&, const std::string&)) {
     const std::lock_guard<std::mutex> lock(exchanges_);
     try {
-        session().disconnect(request.from, request.to);
+        (session().*edit)(request.from, request.to);
     } catch (const driver::error&) {
         refused({block_of(request.from), block_of(request.to)});
     }

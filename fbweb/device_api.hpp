@@ -47,6 +47,9 @@ private:
     // Rethrows a device's refusal as not_found when one of `blocks` does not
     // exist, else as it was. Called from a catch block.
     [[noreturn]] void refused(const std::vector<std::string>& blocks);
+    // Connects or disconnects, as `edit` does.
+    void edit_connection(const connection_request& request,
+                         void (tarn::fb::driver::*edit)(const std::string&, const std::string&));
 
     std::mutex exchanges_;
 };
