@@ -3,7 +3,7 @@
 // network document as fbdump prints it.
 #include <cerrno>
 #include <cstring>
-#include <exception>
+#include <stdexcept>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <tarn/fb/network.hpp>
+#include <tool.hpp>
 
 #include "document_reader.hpp"
 #include "options.hpp"
@@ -20,20 +21,7 @@ namespace {
 
 // The exit statuses.
 constexpr int matches = 0;
-constexpr int failed = 1;
 constexpr int differs = 2;  // --check only
-
-// A message from the device, the library or the document on one line.
-std::string one_line(std::string text) {
-    for (char& c : text)
-        if (c == '\n' || c == '\r') c = ' ';
-    return text;
-}
-
-int fail(const std::string& message) {
-    std::cerr << "fbrestore: " << one_line(message) << std::endl;
-    return failed;
-}
 
 // The document's text; throws std::runtime_error when it cannot be read.
 std::string read_text(const std::string& file) {
@@ -63,7 +51,7 @@ int restore(const fbrestore::options& o) {
     try {
         wanted = fbjson::read_document(read_text(o.file));
     } catch (const fbjson::document_error& e) {
-        return fail((o.file == "-" ? std::string("standard input") : o.file) + ": " + e.what());
+        throw std::runtime_error((o.file == "-" ? std::string("standard input") : o.file) + ": " + e.what());
     }
     tarn::fb::driver& session = tarn::fb::driver::instance();
     const tarn::fb::plan p = tarn::fb::make_plan(tarn::fb::read_network(session), wanted, {o.exact});
@@ -76,24 +64,6 @@ int restore(const fbrestore::options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    fbrestore::options o;
-    try {
-        o = fbrestore::parse_options(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
-    } catch (const fbrestore::usage_error& e) {
-        std::cerr << "fbrestore: " << e.what() << " (see fbrestore --help)" << std::endl;
-        return failed;
-    }
-    if (o.help) {
-        std::cout << fbrestore::help_text << std::flush;
-        return std::cout ? matches : failed;
-    }
-    if (o.version) {
-        std::cout << "fbrestore " FBRESTORE_VERSION "\n" << std::flush;
-        return std::cout ? matches : failed;
-    }
-    try {
-        return restore(o);
-    } catch (const std::exception& e) {
-        return fail(e.what());
-    }
+    const cli::tool self{"fbrestore", FBRESTORE_VERSION, fbrestore::help_text, cli::failed};
+    return cli::run_tool(self, argc, argv, fbrestore::parse_options, restore);
 }

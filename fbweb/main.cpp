@@ -6,13 +6,13 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <exception>
-#include <iostream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <httplib.h>
+#include <tool.hpp>
 
 #include "access.hpp"
 #include "device_api.hpp"
@@ -21,14 +21,7 @@
 
 namespace {
 
-// The exit statuses.
-constexpr int stopped = 0;
-constexpr int failed = 1;
-
-int fail(const std::string& message) {
-    std::cerr << "fbweb: " << message << std::endl;
-    return failed;
-}
+constexpr int stopped = 0;  // the exit status after a stop signal
 
 // One line of standard output, whole, whichever thread writes it.
 void say(const std::string& line) {
@@ -61,8 +54,8 @@ int serve(const fbweb::options& o) {
     std::string token;
     if (!o.token_file.empty()) token = fbweb::read_token_file(o.token_file);
     if (token.empty() && !o.read_only && !fbweb::is_loopback(o.host))
-        return fail("refusing to let anyone on the network change the device: listen on " + o.host +
-                    " only with --token-file or --read-only");
+        throw std::runtime_error("refusing to let anyone on the network change the device: listen on " + o.host +
+                                 " only with --token-file or --read-only");
 
     // SIGINT and SIGTERM are taken by one thread that stops the server; every
     // other thread inherits the blocked mask.
@@ -84,7 +77,7 @@ int serve(const fbweb::options& o) {
         port = server.bind_to_any_port(o.host);
     else if (!server.bind_to_port(o.host, port))
         port = -1;
-    if (port < 0) return fail("cannot listen on " + url_host(o.host) + ":" + std::to_string(o.port));
+    if (port < 0) throw std::runtime_error("cannot listen on " + url_host(o.host) + ":" + std::to_string(o.port));
 
     const std::string base = "http://" + url_host(o.host) + ":" + std::to_string(port) + "/";
     say("fbweb: listening on " + base);
@@ -105,7 +98,7 @@ int serve(const fbweb::options& o) {
     const bool clean = server.listen_after_bind();
     ended = true;
     stopper.join();
-    if (!clean) return fail("the server stopped on an error");
+    if (!clean) throw std::runtime_error("the server stopped on an error");
     say("fbweb: stopped");
     return stopped;
 }
@@ -113,23 +106,6 @@ int serve(const fbweb::options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    fbweb::options o;
-    try {
-        o = fbweb::parse_options(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
-    } catch (const fbweb::usage_error& e) {
-        return fail(std::string(e.what()) + " (see fbweb --help)");
-    }
-    if (o.help) {
-        std::cout << fbweb::help_text << std::flush;
-        return std::cout ? stopped : failed;
-    }
-    if (o.version) {
-        std::cout << "fbweb " FBWEB_VERSION "\n" << std::flush;
-        return std::cout ? stopped : failed;
-    }
-    try {
-        return serve(o);
-    } catch (const std::exception& e) {
-        return fail(e.what());
-    }
+    const cli::tool self{"fbweb", FBWEB_VERSION, fbweb::help_text, cli::failed};
+    return cli::run_tool(self, argc, argv, fbweb::parse_options, serve);
 }

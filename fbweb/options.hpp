@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // fbweb's command line.
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include <command_line.hpp>
+
 namespace fbweb {
 
-struct options {
+struct options : cli::common_options {
     std::string host = "127.0.0.1";  // --listen ADDR:PORT
     int port = 8080;                 // 0: any free port (printed at start)
     std::string token_file;          // --token-file FILE; empty: no token
@@ -15,19 +16,12 @@ struct options {
     bool read_only = false;          // --read-only
     bool log = true;                 // --no-log switches the request log off
     int threads = 16;                // --threads N: requests served at once
-    bool help = false;               // --help, -h
-    bool version = false;            // --version, -V
-};
-
-// A command line fbweb does not take; what() says what is wrong with it.
-class usage_error : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
 };
 
 // Reads the arguments that follow the program name. Options with a value
 // may also be written "--option=VALUE". ADDR is an IPv4 address, a host
-// name, or an IPv6 address in brackets ("[::1]:8080").
+// name, or an IPv6 address in brackets ("[::1]:8080"). Throws
+// cli::usage_error for a command line fbweb does not take.
 options parse_options(const std::vector<std::string>& args);
 
 // The text of --help.

@@ -21,7 +21,7 @@ std::string parsed(const args& a) {
         if (o.version) text += "version ";
         for (const auto& f : o.factories) text += "[" + f + "] ";
         return text;
-    } catch (const fbdump::usage_error& e) {
+    } catch (const cli::usage_error& e) {
         return std::string("error: ") + e.what();
     }
 }
