@@ -35,7 +35,7 @@ struct switch_entry {
 template <class Options>
 struct value_entry {
     const char* long_name;
-    const char* value_name;  // what a missing value is called: "a factory name"
+    const char* value_name;                           // what a missing value is called: "a factory name"
     void (*set)(Options&, const std::string& value);  // may throw usage_error
 };
 

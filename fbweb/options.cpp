@@ -13,13 +13,14 @@ int number_in(const std::string& text, int low, int high, const std::string& wha
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
     if (ec != std::errc() || end != text.data() + text.size() || n < low || n > high)
         throw cli::usage_error(what + " must be a number from " + std::to_string(low) + " to " + std::to_string(high) +
-                          ", not '" + text + "'");
+                               ", not '" + text + "'");
     return n;
 }
 
 void set_listen(options& o, const std::string& value) {
     const auto colon = value.rfind(':');
-    if (colon == std::string::npos || colon == 0) throw cli::usage_error("--listen needs ADDR:PORT, not '" + value + "'");
+    if (colon == std::string::npos || colon == 0)
+        throw cli::usage_error("--listen needs ADDR:PORT, not '" + value + "'");
     std::string host = value.substr(0, colon);
     if (host.front() == '[') {
         if (host.size() < 3 || host.back() != ']') throw cli::usage_error("--listen: unclosed '[' in '" + value + "'");

@@ -59,6 +59,13 @@ property_view view_of(const tarn::fb::property_data& p) {
     return v;
 }
 
+// What `exchange` returns, called with the GIL released.
+template <class Exchange>
+auto without_gil(Exchange&& exchange) {
+    py::gil_scoped_release nogil;
+    return exchange();
+}
+
 py::list names(const std::set<std::string>& set) {
     py::list out;
     for (const std::string& s : set) out.append(text(s));
@@ -117,22 +124,45 @@ void write(const device& d, const device_text& block, const py::object& items) {
     d.session->write_func_props(block.bytes, props);
 }
 
+py::list factories(const device& d) {
+    return names(without_gil([&] { return factory_names(*d.session); }));
+}
+
+py::list blocks(const device& d, const device_text& factory) {
+    return names(without_gil([&] { return block_names(*d.session, factory.bytes); }));
+}
+
+py::dict properties(const device& d, const device_text& block) {
+    const auto listed = without_gil([&] { return read_properties(*d.session, block.bytes); });
+    py::dict out;
+    for (const auto& p : listed) out[text(p.name)] = py::cast(view_of(p));
+    return out;
+}
+
+py::dict outputs(const device& d, const device_text& block) {
+    return connections(without_gil([&] { return read_outputs(*d.session, block.bytes); }));
+}
+
+py::dict inputs(const device& d, const device_text& block) {
+    return connections(without_gil([&] { return read_inputs(*d.session, block.bytes); }));
+}
+
+// Called with the GIL released.
+void connect(const device& d, const device_text& source, const device_text& destination) {
+    d.session->connect(source.bytes, destination.bytes);
+}
+void disconnect(const device& d, const device_text& source, const device_text& destination) {
+    d.session->disconnect(source.bytes, destination.bytes);
+}
+
 py::object snapshot(const device& d) {
-    std::string document;
-    {
-        py::gil_scoped_release nogil;
-        document = network_document(*d.session);
-    }
+    const auto document = without_gil([&] { return network_document(*d.session); });
     return py::module_::import("json").attr("loads")(text(document));
 }
 
 py::list restore(const device& d, const py::object& doc, bool dry_run, bool exact) {
     const std::string document = bytes_of(py::module_::import("json").attr("dumps")(doc, py::arg("allow_nan") = false));
-    std::vector<std::string> lines;
-    {
-        py::gil_scoped_release nogil;
-        lines = restore_document(*d.session, document, dry_run, exact);
-    }
+    const auto lines = without_gil([&] { return restore_document(*d.session, document, dry_run, exact); });
     py::list out;
     for (const std::string& line : lines) out.append(text(line));
     return out;
@@ -169,63 +199,14 @@ void bind_device(py::module_& m) {
                  return device{&driver::instance()};
              }),
              "Opens the device (the first time in the process). Raises DeviceError if it cannot be opened.")
-        .def(
-            "factories",
-            [](const device& d) {
-                std::set<std::string> found;
-                {
-                    py::gil_scoped_release nogil;
-                    found = factory_names(*d.session);
-                }
-                return names(found);
-            },
-            "The names of the device's factories, sorted.")
-        .def(
-            "blocks",
-            [](const device& d, const device_text& factory) {
-                std::set<std::string> found;
-                {
-                    py::gil_scoped_release nogil;
-                    found = block_names(*d.session, factory.bytes);
-                }
-                return names(found);
-            },
-            py::arg("factory"), "The names of the blocks of `factory`, sorted.")
-        .def(
-            "properties",
-            [](const device& d, const device_text& block) {
-                std::vector<tarn::fb::property_data> listed;
-                {
-                    py::gil_scoped_release nogil;
-                    listed = read_properties(*d.session, block.bytes);
-                }
-                py::dict out;
-                for (const auto& p : listed) out[text(p.name)] = py::cast(view_of(p));
-                return out;
-            },
-            py::arg("block"), "The properties of `block` by name, in the device's order, as Property objects.")
-        .def(
-            "outputs",
-            [](const device& d, const device_text& block) {
-                std::vector<tarn::fb::port_entry> ports;
-                {
-                    py::gil_scoped_release nogil;
-                    ports = read_outputs(*d.session, block.bytes);
-                }
-                return connections(ports);
-            },
-            py::arg("block"), "The output ports of `block`: port name -> [\"block.port\", ...] it feeds.")
-        .def(
-            "inputs",
-            [](const device& d, const device_text& block) {
-                std::vector<tarn::fb::port_entry> ports;
-                {
-                    py::gil_scoped_release nogil;
-                    ports = read_inputs(*d.session, block.bytes);
-                }
-                return connections(ports);
-            },
-            py::arg("block"), "The input ports of `block`: port name -> [\"block.port\", ...] feeding it.")
+        .def("factories", &factories, "The names of the device's factories, sorted.")
+        .def("blocks", &blocks, py::arg("factory"), "The names of the blocks of `factory`, sorted.")
+        .def("properties", &properties, py::arg("block"),
+             "The properties of `block` by name, in the device's order, as Property objects.")
+        .def("outputs", &outputs, py::arg("block"),
+             "The output ports of `block`: port name -> [\"block.port\", ...] it feeds.")
+        .def("inputs", &inputs, py::arg("block"),
+             "The input ports of `block`: port name -> [\"block.port\", ...] feeding it.")
         .def(
             "create",
             [](const device& d, const device_text& factory, const device_text& name) {
@@ -236,20 +217,10 @@ void bind_device(py::module_& m) {
         .def(
             "destroy", [](const device& d, unsigned int ticket) { d.session->destroy(ticket); }, release(),
             py::arg("ticket"), "Destroys the block that create() returned `ticket` for, with its connections.")
-        .def(
-            "connect",
-            [](const device& d, const device_text& source, const device_text& destination) {
-                d.session->connect(source.bytes, destination.bytes);
-            },
-            release(), py::arg("source"), py::arg("destination"),
-            "Connects output \"block.port\" `source` to input \"block.port\" `destination`.")
-        .def(
-            "disconnect",
-            [](const device& d, const device_text& source, const device_text& destination) {
-                d.session->disconnect(source.bytes, destination.bytes);
-            },
-            release(), py::arg("source"), py::arg("destination"),
-            "Removes the connection from `source` to `destination`.")
+        .def("connect", &connect, release(), py::arg("source"), py::arg("destination"),
+             "Connects output \"block.port\" `source` to input \"block.port\" `destination`.")
+        .def("disconnect", &disconnect, release(), py::arg("source"), py::arg("destination"),
+             "Removes the connection from `source` to `destination`.")
         .def(
             "activate",
             [](const device& d, const device_text& block, bool on) { d.session->activate(block.bytes, on); }, release(),
@@ -272,11 +243,7 @@ void bind_device(py::module_& m) {
         .def(
             "value_str",
             [](const device& d, const device_text& name) {
-                std::string value;
-                {
-                    py::gil_scoped_release nogil;
-                    value = d.session->value_str(name.bytes);
-                }
+                const auto value = without_gil([&] { return d.session->value_str(name.bytes); });
                 return text(value);
             },
             py::arg("name"), "The value \"block.property\" as text.")

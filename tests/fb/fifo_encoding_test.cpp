@@ -15,9 +15,9 @@ using detail::pop_count;
 using detail::push_count;
 using detail::read_cursor;
 using detail::write_cursor;
-using testing_support::error_of;
 using testing_support::bytes;
 using testing_support::cat;
+using testing_support::error_of;
 using testing_support::word;
 
 namespace {

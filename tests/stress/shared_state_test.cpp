@@ -104,7 +104,8 @@ TEST_F(stress_shared_state, four_processes_creating_at_once_lose_nothing) {
             silence_stdout();
             tarn::fb::driver mine;
             for (int i = 0; i < creates; ++i)
-                send_line(report, std::to_string(mine.create("gain", "w" + std::to_string(k) + "_" + std::to_string(i))));
+                send_line(report,
+                          std::to_string(mine.create("gain", "w" + std::to_string(k) + "_" + std::to_string(i))));
         });
     std::set<unsigned long> tickets;
     std::size_t received = 0;
