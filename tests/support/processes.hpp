@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <stdexcept>
 #include <string>
@@ -52,8 +53,7 @@ private:
 // `out`, and exits with 0 when the body returns.
 class child_process {
 public:
-    template <class Body>
-    explicit child_process(Body&& body) {
+    explicit child_process(const std::function<void(int out)>& body) {
         int ends[2];
         if (::pipe(ends) != 0) throw std::runtime_error("pipe failed");
         pid_ = ::fork();
