@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include <tarn/fb/plan_words.hpp>
 #include <tarn/fb/typed_write.hpp>
 
 namespace tarn {
@@ -210,15 +211,6 @@ std::string shortest(T x) {
     return std::string(text, written.ptr);
 }
 
-std::string quoted(const std::string& s) {
-    std::string out("\"");
-    for (char c : s) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
 }  // namespace
 
 boost::any convert_value(const declared_type& declared, const boost::any& loose) {
@@ -302,7 +294,7 @@ bool same_loose_value(const boost::any& device_value, const boost::any& loose) {
 std::string value_text(const declared_type& declared, const boost::any& value) {
     if (const int* x = held<int>(value)) {
         if (declared.type == "enum" && *x >= 0 && static_cast<std::size_t>(*x) < declared.choices.size())
-            return declared.choices[static_cast<std::size_t>(*x)];
+            return plan_word(declared.choices[static_cast<std::size_t>(*x)]);
         return std::to_string(*x);
     }
     if (const float* x = held<float>(value)) return shortest(*x);

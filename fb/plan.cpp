@@ -6,6 +6,7 @@
 #include <utility>
 
 #include <tarn/fb/network.hpp>
+#include <tarn/fb/plan_words.hpp>
 
 namespace tarn {
 namespace fb {
@@ -231,19 +232,19 @@ plan make_plan(const network& device, const wanted_network& wanted, const plan_o
 
 std::string describe(const change& c) {
     switch (c.what) {
-    case change::kind::create: return "create " + c.factory + " " + c.block;
+    case change::kind::create: return "create " + plan_word(c.factory) + " " + plan_word(c.block);
     case change::kind::set:
-        return "set " + c.block + "." + c.property + " " +
+        return "set " + plan_word(c.block + "." + c.property) + " " +
                (c.old_value.empty() ? std::string("-") : value_text(c.declared, c.old_value)) + " -> " +
                value_text(c.declared, c.new_value);
-    case change::kind::disconnect: return "disconnect " + c.source + " " + c.destination;
-    case change::kind::connect: return "connect " + c.source + " " + c.destination;
+    case change::kind::disconnect: return "disconnect " + plan_word(c.source) + " " + plan_word(c.destination);
+    case change::kind::connect: return "connect " + plan_word(c.source) + " " + plan_word(c.destination);
     }
     return {};
 }
 
 std::string describe_kept(const std::string& factory, const block_state& block) {
-    return "keep " + factory + " " + block.name;
+    return "keep " + plan_word(factory) + " " + plan_word(block.name);
 }
 
 }  // namespace fb

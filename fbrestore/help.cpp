@@ -20,6 +20,9 @@ the order it is applied:
   connect OUTPUT INPUT
   keep FACTORY BLOCK                (on the device, not in the document)
 
+A name, choice or text with a blank, a quote or a control character is in
+double quotes ("saw tooth", "a\"b", "x\ny"), so awk's fields stay whole.
+
 Everything is checked before the first change; if a change fails, the
 changes made so far are undone and the device is as it was.
 

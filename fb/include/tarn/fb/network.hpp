@@ -156,7 +156,9 @@ TARN_FB_EXPORT plan make_plan(const network& device, const wanted_network& wante
 //   set BLOCK.PROPERTY OLD -> NEW      (OLD is "-" for a block the plan creates)
 //   disconnect SOURCE DESTINATION
 //   connect SOURCE DESTINATION
-// Values are written by value_text.
+// Values are written by value_text. A name that holds a blank, a quote, a
+// backslash or a control character, or is empty, "-" or "->", is written in
+// double quotes as text values are.
 TARN_FB_EXPORT std::string describe(const change& c);
 
 // The line for a kept block: "keep FACTORY BLOCK".

@@ -85,8 +85,9 @@ TARN_FB_EXPORT bool same_loose_value(const boost::any& device_value, const boost
 
 // The value as one word of a plan line: numbers in the shortest decimal that
 // reads back the same, an enum as its choice name (its index when out of
-// range), text in double quotes with '"' and '\' escaped, vectors as
-// "[a,b]". `declared` tells an enum index from a plain int.
+// range; in double quotes when it holds a blank or is empty), text in double
+// quotes with '"' and '\' escaped and control characters as \n, \t or
+// \xHH, vectors as "[a,b]". `declared` tells an enum index from a plain int.
 TARN_FB_EXPORT std::string value_text(const declared_type& declared, const boost::any& value);
 
 // Writes one property of `block` converted to its declared type: lists the
