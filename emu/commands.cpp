@@ -29,13 +29,13 @@ const command commands[] = {
 
 const command* command_with_code(int code) {
     for (const auto& c : commands)
-        if (c.spec.code >= 0 && c.spec.code == code) return &c;
+        if (c.form.code >= 0 && c.form.code == code) return &c;
     return nullptr;
 }
 
 const command* command_named(const std::string& name) {
     for (const auto& c : commands)
-        if (c.spec.code < 0 && name == c.spec.name) return &c;
+        if (c.form.code < 0 && name == c.form.name) return &c;
     return nullptr;
 }
 

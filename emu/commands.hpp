@@ -21,7 +21,7 @@ struct call {
 };
 
 struct command {
-    const tarn::fb::protocol::command& spec;
+    const tarn::fb::protocol::command& form;
     bool changes_network;  // whether a success is saved
     void (*run)(call&);
 };

@@ -50,7 +50,7 @@ void run(tarn::fb::fifo& io, unsigned long request) {
     state_store store(files_from_environment());
     network& net = store.load();
     io.push<int>(0);
-    const arguments args = in.read(cmd->spec);
+    const arguments args = in.read(cmd->form);
     call c{args, net, io};
     cmd->run(c);
     if (!in.at_end()) throw failure(err_trailing_values, "unexpected values after the arguments");

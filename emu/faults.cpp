@@ -33,9 +33,9 @@ constexpr std::uint32_t invalid_tag = 999;
 
 }  // namespace
 
-fault_plan parse_fault(const std::string& spec) {
-    const auto at = spec.find('@');
-    const std::string name = spec.substr(0, at);
+fault_plan parse_fault(const std::string& text) {
+    const auto at = text.find('@');
+    const std::string name = text.substr(0, at);
     fault_plan plan;
     bool known = false;
     for (const auto& k : kinds)
@@ -45,7 +45,7 @@ fault_plan parse_fault(const std::string& spec) {
                       "FBEMU_FAULT: unknown fault kind '" + name +
                           "' (ioctl, status, status-bare, status-code, truncate, corrupt, cursor)");
     if (at != std::string::npos) {
-        const std::string count = spec.substr(at + 1);
+        const std::string count = text.substr(at + 1);
         char* end = nullptr;
         errno = 0;
         const unsigned long n = count.empty() || count[0] == '-' ? 0 : std::strtoul(count.c_str(), &end, 10);
@@ -62,14 +62,14 @@ fault next_fault() {
     static unsigned long count = 0;
     std::lock_guard<std::mutex> lock(mutex);
     const char* env = std::getenv("FBEMU_FAULT");
-    const std::string spec = env ? env : "";
-    if (spec != seen) {
-        seen = spec;
+    const std::string text = env ? env : "";
+    if (text != seen) {
+        seen = text;
         count = 0;
     }
     ++count;
-    if (spec.empty()) return fault::none;
-    const fault_plan plan = parse_fault(spec);
+    if (text.empty()) return fault::none;
+    const fault_plan plan = parse_fault(text);
     return count == plan.at ? plan.kind : fault::none;
 }
 

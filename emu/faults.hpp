@@ -26,7 +26,7 @@ struct fault_plan {
 };
 
 // Parses "KIND[@N]"; throws failure naming the problem.
-fault_plan parse_fault(const std::string& spec);
+fault_plan parse_fault(const std::string& text);
 
 // Counts this ioctl and returns the fault planned for it. Throws failure when
 // FBEMU_FAULT cannot be parsed.

@@ -13,7 +13,7 @@ using names = std::set<std::string>;
 
 class emu_faults : public device_test {
 protected:
-    static void inject(const char* spec) { ::setenv("FBEMU_FAULT", spec, 1); }
+    static void inject(const char* text) { ::setenv("FBEMU_FAULT", text, 1); }
 };
 
 TEST_F(emu_faults, ioctl_fails_once_without_executing) {
