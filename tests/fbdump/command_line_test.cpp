@@ -37,6 +37,8 @@ TEST(fbdump_options, accepted_and_refused_command_lines) {
         {{"--factory="}, "[] "},
         {{"--factory"}, "error: option --factory needs a factory name"},
         {{"--dot", "--frobnicate"}, "error: unknown option '--frobnicate'"},
+        {{"--compact=yes"}, "error: option --compact takes no value"},
+        {{"--frobnicate=1"}, "error: unknown option '--frobnicate=1'"},
         {{"-x"}, "error: unknown option '-x'"},
         {{"mixer"}, "error: unexpected argument 'mixer'"},
         {{""}, "error: unexpected argument ''"},
