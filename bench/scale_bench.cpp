@@ -31,12 +31,18 @@ const fbemu::scratch_state& files() {
 // 7-block network its gain.
 std::string middle_block(int blocks) { return blocks > 7 ? bench::scaled_block_name((blocks - 7) / 2) : "volume"; }
 
-void list_func_props(benchmark::State& state) {
-    const int blocks = static_cast<int>(state.range(0));
-    bench::write_scaled_network(files().state(), blocks);
+// The session on a network of state.range(0) blocks, once the emulator has
+// read it.
+driver& on_network(const benchmark::State& state) {
+    bench::write_scaled_network(files().state(), static_cast<int>(state.range(0)));
     driver& d = driver::instance();
     d.value("volume.level");  // the first exchange after the state file changed reads it
-    const std::string name = middle_block(blocks);
+    return d;
+}
+
+void list_func_props(benchmark::State& state) {
+    driver& d = on_network(state);
+    const std::string name = middle_block(static_cast<int>(state.range(0)));
     while (state.KeepRunning()) {
         tarn::fb::fifo& results = d.list_func_props(name);
         benchmark::DoNotOptimize(results.pop<int>());
@@ -44,10 +50,7 @@ void list_func_props(benchmark::State& state) {
 }
 
 void create(benchmark::State& state) {
-    const int blocks = static_cast<int>(state.range(0));
-    bench::write_scaled_network(files().state(), blocks);
-    driver& d = driver::instance();
-    d.value("volume.level");  // the first exchange after the state file changed reads it
+    driver& d = on_network(state);
     while (state.KeepRunning()) {
         const unsigned int ticket = d.create("gain", "extra");
         state.PauseTiming();
