@@ -15,9 +15,7 @@ namespace bench {
 inline int emulate(unsigned char* window, unsigned long request) { return fbemu::execute(window, request); }
 
 inline int replay(unsigned char* window, unsigned long) {
-    tarn::fb::detail::region r(window + tarn::fb::reply_offset);
-    r.set(tarn::fb::detail::pop_count, 0);
-    r.set(tarn::fb::detail::read_cursor, r.word(tarn::fb::detail::begin));
+    tarn::fb::detail::region(window + tarn::fb::reply_offset).rewind();
     return 0;
 }
 

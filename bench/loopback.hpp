@@ -24,11 +24,7 @@ public:
         f.push(value);
     }
     // Makes everything pushed unread again.
-    void rewind() {
-        auto r = w.request();
-        r.set(tarn::fb::detail::pop_count, 0);
-        r.set(tarn::fb::detail::read_cursor, r.word(tarn::fb::detail::begin));
-    }
+    void rewind() { w.request().rewind(); }
 
     testing_support::window w;
     tarn::fb::fifo f;

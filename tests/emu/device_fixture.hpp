@@ -6,7 +6,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -25,23 +24,13 @@ inline std::string read_file(const std::string& file) {
 
 class device_test : public ::testing::Test {
 protected:
-    void SetUp() override {
-        scratch_.emplace();
-        dir = scratch_->dir();
-        state = scratch_->state();
-    }
-    void TearDown() override {
-        ::unsetenv("FBEMU_FAULT");
-        scratch_.reset();
-    }
+    void TearDown() override { ::unsetenv("FBEMU_FAULT"); }
 
     std::string path(const std::string& name) const { return dir + "/" + name; }
 
-    std::string dir;
-    std::string state;
-
-private:
-    std::optional<fbemu::scratch_state> scratch_;
+    const fbemu::scratch_state scratch;
+    const std::string& dir = scratch.dir();
+    const std::string& state = scratch.state();
 };
 
 // Runs `f`, which must throw tarn::fb::driver::error with `code` and a

@@ -76,11 +76,16 @@ public:
         return load32(in->at);
     }
 
+    // Makes everything written unread again: pop count 0, read cursor at begin.
+    void rewind() {
+        set(pop_count, 0);
+        set(read_cursor, word(begin));
+    }
+
     // Empties the region: counters 0, both cursors at begin.
     void clear() {
-        set(pop_count, 0);
+        rewind();
         set(push_count, 0);
-        set(read_cursor, word(begin));
         set(write_cursor, word(begin));
     }
 
