@@ -5,10 +5,10 @@
 // chromium until every block is drawn and listed.
 //
 //   FBEMU=build/native/emu/fbemu FBWEB=build/native/fbweb/fbweb WEB_DIR=web WORK=/tmp/load \
-//     node tests/fbweb/measure_page_load.mjs [BLOCKS]
+//     node bench/fbweb_page_load.mjs [BLOCKS]
 import { mkdirSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
-import { launchBrowser, startServer } from './browser.mjs';
+import { launchBrowser, startServer } from '../tests/fbweb/browser.mjs';  // the page tests' server and browser
 
 const count = Number(process.argv[2] ?? 1000);
 const work = process.env.WORK;

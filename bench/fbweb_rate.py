@@ -5,15 +5,17 @@ figures in the documentation (not a test): GET /api/network answered 200 and
 figure, over keep-alive connections to 127.0.0.1 only.
 
     FBEMU=build/native/emu/fbemu FBWEB=build/native/fbweb/fbweb WORK=/tmp/rate \\
-        python3 tests/fbweb/measure_rate.py [CLIENTS [REQUESTS]]"""
+        python3 bench/fbweb_rate.py [CLIENTS [REQUESTS]]"""
 
 import http.client
 import json
 import sys
 import threading
 import time
+from pathlib import Path
 
-from fbweb_server import Server
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests" / "fbweb"))
+from fbweb_server import Server  # noqa: E402  (the tests' server runner)
 
 CLIENTS = int(sys.argv[1]) if len(sys.argv) > 1 else 4
 REQUESTS = int(sys.argv[2]) if len(sys.argv) > 2 else 500
