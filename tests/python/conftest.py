@@ -20,24 +20,31 @@ def _emulated(state, catalog=None):
         os.environ["FBEMU_CATALOG"] = str(catalog)
     else:
         os.environ.pop("FBEMU_CATALOG", None)
+    return state
+
+
+@pytest.fixture(autouse=True)
+def _no_fault_left():
+    yield
+    os.environ.pop("FBEMU_FAULT", None)
 
 
 @pytest.fixture
 def state(tmp_path):
     """The state file of a device holding the emulator's default network."""
-    path = tmp_path / "state.json"
-    _emulated(path)
-    yield path
-    os.environ.pop("FBEMU_FAULT", None)
+    return _emulated(tmp_path / "state.json")
 
 
 @pytest.fixture
 def probe_state(tmp_path):
     """The state file of a device with blocks p1 -> p2 whose properties have every value type."""
-    path = tmp_path / "state.json"
-    _emulated(path, HERE / "probe_network.json")
-    yield path
-    os.environ.pop("FBEMU_FAULT", None)
+    return _emulated(tmp_path / "state.json", HERE / "probe_network.json")
+
+
+@pytest.fixture(params=[None, HERE / "probe_network.json"], ids=["default", "probe"])
+def either_state(request, tmp_path):
+    """The default network, then the one with every value type."""
+    return _emulated(tmp_path / "state.json", request.param)
 
 
 @pytest.fixture
