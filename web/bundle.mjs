@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Bundles src/ into the three files fbweb serves: index.html, app.js
-// (the page's script with the layout library, minified) and app.css.
+// (the page's script, minified; it also runs as the layout worker) and
+// app.css.
 import { build } from 'esbuild';
 import { copyFileSync, mkdirSync } from 'node:fs';
 import { dirname, join, resolve } from 'node:path';

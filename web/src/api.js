@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Calls to fbweb's JSON API with the session's token; polling of the network
-// with its ETag.
+// Calls to fbweb's JSON API with the session's token.
 
 const tokenKey = 'fbweb-token';
 
@@ -28,10 +27,16 @@ export class ApiError extends Error {
   }
 }
 
-export async function call(method, path, body, extraHeaders = {}) {
-  const headers = { ...extraHeaders };
+// The headers every request carries: the token, when there is one.
+export function authHeaders(extra = {}) {
+  const headers = { ...extra };
   const token = sessionStorage.getItem(tokenKey);
   if (token) headers.Authorization = `Bearer ${token}`;
+  return headers;
+}
+
+export async function call(method, path, body, extraHeaders = {}) {
+  const headers = authHeaders(extraHeaders);
   if (body !== undefined) headers['Content-Type'] = 'application/json';
   const res = await fetch(path, {
     method,
@@ -49,30 +54,4 @@ export async function call(method, path, body, extraHeaders = {}) {
   }
   if (!res.ok) throw new ApiError(res.status, (data && data.error) || `HTTP ${res.status}`);
   return { status: res.status, etag: res.headers.get('ETag'), data };
-}
-
-// Asks for the network every `interval` ms; calls onChange(document) when it
-// differs from the last one seen and onError(error) when a request fails.
-export function pollNetwork(interval, onChange, onError) {
-  let etag = null;
-  let timer = null;
-  const tick = async () => {
-    try {
-      const r = await call('GET', '/api/network', undefined, etag ? { 'If-None-Match': etag } : {});
-      if (r.status !== 304) {
-        etag = r.etag;
-        onChange(r.data);
-      }
-    } catch (e) {
-      onError(e);
-    }
-    timer = setTimeout(tick, interval);
-  };
-  return {
-    // Asks again now, whatever the timer says.
-    now() {
-      clearTimeout(timer);
-      return tick();
-    },
-  };
 }

@@ -1,46 +1,50 @@
 // SPDX-License-Identifier: MIT
-// The network drawn as SVG: blocks laid out left to right by dagre, input
-// ports on a block's left edge, output ports on its right, one edge per
-// connection; dragging from an output port to an input port asks to connect.
-import dagre from '@dagrejs/dagre';
+// The network drawn in the view: only what is on screen. Close up, the
+// blocks on screen are SVG (ports to drag from, titles, a focusable group
+// per block); far out, or with many blocks on screen, a canvas draws them as
+// plain boxes and lines. Dragging from an output port to an input port asks
+// to connect.
 import { blockOf } from './model.js';
+import { blockWidth } from './layout.js';
 
-const width = 170;
-const headHeight = 22;
+export const headHeight = 22;
 const portHeight = 16;
 const svgNs = 'http://www.w3.org/2000/svg';
+// Beyond this many blocks on screen, or below this scale, the canvas draws.
+const detailLimit = 400;
+const detailScale = 0.3;
 
 const escape = (s) => String(s).replace(/[&<>"']/g, (c) => `&#${c.charCodeAt(0)};`);
 
-function blockHeight(b) {
+export function blockHeight(b) {
   return headHeight + Math.max(1, b.inputs.length, b.outputs.length) * portHeight + 6;
-}
-
-// Positions of the blocks' top-left corners and the drawing's size.
-export function layout(view) {
-  const g = new dagre.graphlib.Graph({ multigraph: true });
-  g.setGraph({ rankdir: 'LR', nodesep: 18, ranksep: 70, marginx: 20, marginy: 20 });
-  g.setDefaultEdgeLabel(() => ({}));
-  for (const b of view.blocks) g.setNode(b.name, { width, height: blockHeight(b) });
-  for (const e of view.edges) g.setEdge(blockOf(e.from), blockOf(e.to), {}, `${e.from}>${e.to}`);
-  dagre.layout(g);
-  const at = new Map();
-  for (const b of view.blocks) {
-    const n = g.node(b.name);
-    at.set(b.name, { x: n.x - width / 2, y: n.y - n.height / 2 });
-  }
-  const size = g.graph();
-  return { at, width: Math.ceil(size.width || 0), height: Math.ceil(size.height || 0) };
 }
 
 function portPoint(place, b, side, name) {
   const ports = side === 'in' ? b.inputs : b.outputs;
   const i = ports.findIndex((p) => p.name === name);
   return {
-    x: place.x + (side === 'in' ? 0 : width),
+    x: place.x + (side === 'in' ? 0 : blockWidth),
     y: place.y + headHeight + (i < 0 ? 0 : i) * portHeight + portHeight / 2,
   };
 }
+
+function edgeEnds(net, at, e) {
+  const from = net.blocks.get(blockOf(e.from));
+  const to = net.blocks.get(blockOf(e.to));
+  const pa = from && at.get(from.name);
+  const pz = to && at.get(to.name);
+  if (!pa || !pz) return null;
+  return [
+    portPoint(pa, from, 'out', e.from.slice(from.name.length + 1)),
+    portPoint(pz, to, 'in', e.to.slice(to.name.length + 1)),
+  ];
+}
+
+const curve = (a, z) => {
+  const bend = Math.max(30, Math.abs(z.x - a.x) / 2);
+  return `M${a.x},${a.y} C${a.x + bend},${a.y} ${z.x - bend},${z.y} ${z.x},${z.y}`;
+};
 
 function blockSvg(b, place, selected) {
   const h = blockHeight(b);
@@ -48,50 +52,182 @@ function blockSvg(b, place, selected) {
     list
       .map((p, i) => {
         const y = headHeight + i * portHeight + portHeight / 2;
-        const x = side === 'in' ? 0 : width;
-        const tx = side === 'in' ? 8 : width - 8;
+        const x = side === 'in' ? 0 : blockWidth;
+        const tx = side === 'in' ? 8 : blockWidth - 8;
         const anchor = side === 'in' ? 'start' : 'end';
         return `<circle class="port ${side}" cx="${x}" cy="${y}" r="5" data-block="${escape(b.name)}" data-port="${escape(p.name)}" data-side="${side}"><title>${escape(`${b.name}.${p.name}`)}</title></circle><text x="${tx}" y="${y}" text-anchor="${anchor}">${escape(p.name)}</text>`;
       })
       .join('');
-  return `<g class="block${selected ? ' selected' : ''}" transform="translate(${place.x},${place.y})" data-block="${escape(b.name)}">
-<rect class="body" width="${width}" height="${h}"/><rect class="head" width="${width}" height="${headHeight}" data-select="${escape(b.name)}"/>
-<text class="title" x="6" y="${headHeight / 2}" data-select="${escape(b.name)}">${escape(b.name)} <tspan fill="#667" font-weight="normal">${escape(b.factory)}</tspan></text>
+  return `<g class="block${selected ? ' selected' : ''}" transform="translate(${place.x},${place.y})" data-block="${escape(b.name)}" data-select="${escape(b.name)}" tabindex="0" role="button" aria-label="${escape(`${b.name} (${b.factory})`)}">
+<rect class="body" width="${blockWidth}" height="${h}"/><rect class="head" width="${blockWidth}" height="${headHeight}" data-select="${escape(b.name)}"/>
+<text class="title" x="6" y="${headHeight / 2}" data-select="${escape(b.name)}">${escape(b.name)} <tspan class="factory">${escape(b.factory)}</tspan></text>
 ${ports('in', b.inputs)}${ports('out', b.outputs)}</g>`;
 }
 
-// Draws `view` laid out as `placed` into `svg`; `selection` is {block} or {edge}.
-export function draw(svg, view, placed, selection) {
-  const byName = new Map(view.blocks.map((b) => [b.name, b]));
-  const edges = view.edges
-    .map((e) => {
-      const from = byName.get(blockOf(e.from));
-      const to = byName.get(blockOf(e.to));
-      const a = portPoint(placed.at.get(from.name), from, 'out', e.from.slice(from.name.length + 1));
-      const z = portPoint(placed.at.get(to.name), to, 'in', e.to.slice(to.name.length + 1));
-      const bend = Math.max(30, Math.abs(z.x - a.x) / 2);
-      const d = `M${a.x},${a.y} C${a.x + bend},${a.y} ${z.x - bend},${z.y} ${z.x},${z.y}`;
-      const key = escape(`${e.from}>${e.to}`);
-      const sel = selection.edge === `${e.from}>${e.to}` ? ' selected' : '';
-      return `<path class="edge${sel}" d="${d}"/><path class="hit" d="${d}" data-edge="${key}"><title>${escape(`${e.from} → ${e.to}`)}</title></path>`;
-    })
-    .join('');
-  const blocks = view.blocks.map((b) => blockSvg(b, placed.at.get(b.name), selection.block === b.name)).join('');
-  svg.setAttribute('width', placed.width);
-  svg.setAttribute('height', placed.height);
-  svg.setAttribute('viewBox', `0 0 ${placed.width} ${placed.height}`);
-  svg.innerHTML = `<g class="edges">${edges}</g><g class="blocks">${blocks}</g>`;
+// The colours of the drawing, from the style sheet (they follow the
+// light or dark scheme).
+function palette(element) {
+  const css = getComputedStyle(element);
+  const get = (name) => css.getPropertyValue(name).trim();
+  return {
+    body: get('--block-body'),
+    head: get('--block-head'),
+    stroke: get('--block-stroke'),
+    edge: get('--edge'),
+    selected: get('--selected'),
+    text: get('--text'),
+  };
 }
 
-// Clicks and drags on the drawing: onSelectBlock(name), onSelectEdge(from, to),
-// onConnect(from, to) with "block.port" endpoints.
-export function handleInput(svg, { onSelectBlock, onSelectEdge, onConnect }) {
+// The drawing in `pane` (which holds canvas.overview and svg#graph).
+// `model` gives {net, at (Map name → {x, y}), shown (Set of names), selection}.
+export function createGraph(pane, view, model) {
+  const canvas = pane.querySelector('canvas.overview');
+  const svg = pane.querySelector('svg');
+  const ctx = canvas.getContext('2d');
+  let drawnKey = '';
+  let frame = 0;
+
+  const onScreen = () => {
+    const { net, at, shown } = model();
+    const box = view.visibleBox();
+    const list = [];
+    for (const name of shown) {
+      const p = at.get(name);
+      const b = net.blocks.get(name);
+      if (!p || !b) continue;
+      if (p.x <= box.x1 && p.x + blockWidth >= box.x0 && p.y <= box.y1 && p.y + p.h >= box.y0) list.push(b);
+    }
+    return list;
+  };
+
+  const drawSvg = (blocks) => {
+    const { net, at, shown, selection } = model();
+    const v = view.state;
+    const names = new Set(blocks.map((b) => b.name));
+    const key = [...names].join('|') + `#${net.edges.size}#${selection.block}#${selection.edge}#${model().version}`;
+    const layer = svg.querySelector('g.viewport');
+    layer.setAttribute('transform', `translate(${v.x},${v.y}) scale(${v.scale})`);
+    if (key === drawnKey) return;
+    drawnKey = key;
+    const edges = [];
+    for (const [k, e] of net.edges) {
+      const a = blockOf(e.from);
+      const z = blockOf(e.to);
+      if (!(names.has(a) || names.has(z)) || !shown.has(a) || !shown.has(z)) continue;
+      const ends = edgeEnds(net, at, e);
+      if (!ends) continue;
+      const d = curve(...ends);
+      const sel = selection.edge === k ? ' selected' : '';
+      edges.push(
+        `<path class="edge${sel}" d="${d}"/><path class="hit" d="${d}" data-edge="${escape(k)}"><title>${escape(`${e.from} → ${e.to}`)}</title></path>`,
+      );
+    }
+    const focused = document.activeElement?.closest?.('g.block')?.dataset.block;
+    layer.innerHTML = `<g class="edges">${edges.join('')}</g><g class="blocks">${blocks
+      .map((b) => blockSvg(b, at.get(b.name), selection.block === b.name))
+      .join('')}</g>`;
+    if (focused) layer.querySelector(`g.block[data-block="${CSS.escape(focused)}"]`)?.focus({ preventScroll: true });
+  };
+
+  const drawCanvas = (blocks) => {
+    const { net, at, shown, selection } = model();
+    const v = view.state;
+    const ratio = window.devicePixelRatio || 1;
+    const colours = palette(pane);
+    ctx.setTransform(ratio, 0, 0, ratio, 0, 0);
+    ctx.clearRect(0, 0, v.width, v.height);
+    if (!blocks) return;
+    ctx.setTransform(ratio * v.scale, 0, 0, ratio * v.scale, ratio * v.x, ratio * v.y);
+    const names = new Set(blocks.map((b) => b.name));
+    ctx.strokeStyle = colours.edge;
+    ctx.lineWidth = 1 / v.scale;
+    ctx.beginPath();
+    for (const e of net.edges.values()) {
+      const a = blockOf(e.from);
+      const z = blockOf(e.to);
+      if (!(names.has(a) || names.has(z)) || !shown.has(a) || !shown.has(z)) continue;
+      const ends = edgeEnds(net, at, e);
+      if (!ends) continue;
+      ctx.moveTo(ends[0].x, ends[0].y);
+      ctx.lineTo(ends[1].x, ends[1].y);
+    }
+    ctx.stroke();
+    for (const b of blocks) {
+      const p = at.get(b.name);
+      ctx.fillStyle = colours.body;
+      ctx.fillRect(p.x, p.y, blockWidth, p.h);
+      ctx.fillStyle = selection.block === b.name ? colours.selected : colours.head;
+      ctx.fillRect(p.x, p.y, blockWidth, headHeight);
+      if (v.scale > 0.12) {
+        ctx.strokeStyle = colours.stroke;
+        ctx.strokeRect(p.x, p.y, blockWidth, p.h);
+      }
+    }
+    // Names while they are still readable.
+    if (v.scale * 11 >= 5) {
+      ctx.fillStyle = colours.text;
+      ctx.font = 'bold 11px system-ui, sans-serif';
+      ctx.textBaseline = 'middle';
+      for (const b of blocks) {
+        const p = at.get(b.name);
+        ctx.fillText(b.name, p.x + 6, p.y + headHeight / 2, blockWidth - 12);
+      }
+    }
+  };
+
+  const draw = () => {
+    frame = 0;
+    const blocks = onScreen();
+    const detailed = blocks.length <= detailLimit && view.state.scale >= detailScale;
+    pane.dataset.mode = detailed ? 'detail' : 'overview';
+    if (detailed) {
+      drawCanvas(null);
+      drawSvg(blocks);
+    } else {
+      if (drawnKey !== '') svg.querySelector('g.viewport').innerHTML = '';
+      drawnKey = '';
+      drawCanvas(blocks);
+    }
+  };
+
+  return {
+    // Draws at the next frame; several calls in one frame draw once.
+    update() {
+      if (!frame) frame = requestAnimationFrame(draw);
+    },
+    drawNow: draw,
+    resize(width, height) {
+      const ratio = window.devicePixelRatio || 1;
+      canvas.width = Math.round(width * ratio);
+      canvas.height = Math.round(height * ratio);
+      canvas.style.width = `${width}px`;
+      canvas.style.height = `${height}px`;
+      drawnKey = '';
+    },
+    // Forgets what was drawn, so the next draw redraws every part.
+    invalidate() {
+      drawnKey = '';
+    },
+    // The shown block at the world point, if any.
+    blockAt(wx, wy) {
+      const { at, shown } = model();
+      for (const name of shown) {
+        const p = at.get(name);
+        if (p && wx >= p.x && wx <= p.x + blockWidth && wy >= p.y && wy <= p.y + p.h) return name;
+      }
+      return null;
+    },
+  };
+}
+
+// Drags from an output port to an input port: onConnect(from, to) with
+// "block.port" endpoints. The rubber band is drawn in world coordinates.
+export function handleConnectDrag(svg, view, onConnect) {
   let drag = null;
   const point = (ev) => {
     const r = svg.getBoundingClientRect();
-    const vb = svg.viewBox.baseVal;
-    const sx = vb && r.width ? vb.width / r.width : 1;
-    return { x: (ev.clientX - r.left) * sx, y: (ev.clientY - r.top) * sx };
+    return view.toWorld(ev.clientX - r.left, ev.clientY - r.top);
   };
   const inputPortAt = (ev) => {
     const el = document.elementFromPoint(ev.clientX, ev.clientY);
@@ -99,23 +235,14 @@ export function handleInput(svg, { onSelectBlock, onSelectEdge, onConnect }) {
   };
   svg.addEventListener('pointerdown', (ev) => {
     const t = ev.target;
-    if (t.dataset.side === 'out') {
-      const start = point(ev);
-      const line = document.createElementNS(svgNs, 'line');
-      line.setAttribute('class', 'drag');
-      line.setAttribute('x1', start.x);
-      line.setAttribute('y1', start.y);
-      line.setAttribute('x2', start.x);
-      line.setAttribute('y2', start.y);
-      svg.appendChild(line);
-      drag = { from: `${t.dataset.block}.${t.dataset.port}`, line, over: null };
-      ev.preventDefault();
-    } else if (t.dataset.select) {
-      onSelectBlock(t.dataset.select);
-    } else if (t.dataset.edge) {
-      const [from, to] = t.dataset.edge.split('>');
-      onSelectEdge(from, to);
-    }
+    if (t.dataset.side !== 'out') return;
+    const start = point(ev);
+    const line = document.createElementNS(svgNs, 'line');
+    line.setAttribute('class', 'drag');
+    for (const [k, val] of Object.entries({ x1: start.x, y1: start.y, x2: start.x, y2: start.y })) line.setAttribute(k, val);
+    svg.querySelector('g.viewport').appendChild(line);
+    drag = { from: `${t.dataset.block}.${t.dataset.port}`, line, over: null };
+    ev.preventDefault();
   });
   window.addEventListener('pointermove', (ev) => {
     if (!drag) return;

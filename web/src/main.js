@@ -1,14 +1,37 @@
 // SPDX-License-Identifier: MIT
-// The page's start: the token, the network polled from fbweb, the graph,
-// the side list, the editor panel and the document upload and download.
-import { adoptTokenFromAddress, call, pollNetwork, setToken } from './api.js';
-import { flatten, visible, shapeKey } from './model.js';
-import { draw, handleInput, layout } from './graph.js';
+// The page's start: the token, the network kept live from fbweb, the
+// drawing with its view and overview, the side list, the editor panel and
+// the document upload and download. Run as a worker, the same script lays
+// out networks.
+import { adoptTokenFromAddress, call, setToken } from './api.js';
+import { applyChange, diff, flatten, visibleNames } from './model.js';
+import { createGraph, handleConnectDrag } from './graph.js';
+import { createMinimap } from './minimap.js';
+import { createPlacement, placeLate, serveLayouts } from './placement.js';
+import { blockWidth } from './layout.js';
+import { keepLive } from './live.js';
+import { createTickets } from './tickets.js';
+import { createView, handleViewInput, handleViewKeys } from './view.js';
 import { renderSideList } from './sidelist.js';
 import { refreshBlock, showBlock, showConnection, showNothing } from './editor.js';
 
 const $ = (id) => document.getElementById(id);
-const state = { net: null, selection: {}, placed: null, shape: '', filter: '', search: '' };
+const state = {
+  net: null,
+  at: new Map(),
+  shown: new Set(),
+  box: { x0: 0, y0: 0, x1: 1, y1: 1 },
+  selection: {},
+  filter: '',
+  search: '',
+  version: 0,
+};
+let live = null;
+let view = null;
+let graph = null;
+let minimap = null;
+let tickets = null;
+let placeAll = null;
 
 function say(text, isError = false) {
   $('status').textContent = text;
@@ -23,8 +46,6 @@ function fail(e) {
   say(e.message, true);
 }
 
-let poll = null;
-
 // Runs a change and asks for the network at once, so the page shows it.
 async function change(what, done) {
   try {
@@ -33,24 +54,58 @@ async function change(what, done) {
   } catch (e) {
     fail(e);
   }
-  await poll.now();
+  await live.refresh();
 }
 
-function render() {
-  if (!state.net) return;
-  const view = visible(state.net, state.filter, state.search);
-  const shape = shapeKey(view);
-  if (shape !== state.shape) {
-    const started = performance.now();
-    state.placed = layout(view);
-    state.shape = shape;
-    window.fbwebLayoutMs = performance.now() - started;
+// The box around the shown blocks.
+function shownBox() {
+  const box = { x0: Infinity, y0: Infinity, x1: -Infinity, y1: -Infinity };
+  for (const name of state.shown) {
+    const p = state.at.get(name);
+    if (!p) continue;
+    box.x0 = Math.min(box.x0, p.x);
+    box.y0 = Math.min(box.y0, p.y);
+    box.x1 = Math.max(box.x1, p.x + blockWidth);
+    box.y1 = Math.max(box.y1, p.y + p.h);
   }
-  draw($('graph'), view, state.placed, state.selection);
-  renderSideList($('side'), view);
-  const selected = state.selection.block && state.net.blocks.find((b) => b.name === state.selection.block);
-  if (selected) refreshBlock($('editor'), selected);
-  document.body.dataset.blocks = String(view.blocks.length);
+  return Number.isFinite(box.x0) ? box : { x0: 0, y0: 0, x1: 1, y1: 1 };
+}
+
+let sideListTimer = null;
+// The side list after the drawing: with thousands of blocks it takes a while.
+function scheduleSideList() {
+  clearTimeout(sideListTimer);
+  sideListTimer = setTimeout(() => {
+    const blocks = [...state.shown].map((n) => state.net.blocks.get(n));
+    const edges = [...state.net.edges.values()].filter((e) => state.shown.has(e.from.split('.')[0]) && state.shown.has(e.to.split('.')[0]));
+    renderSideList($('side'), { blocks, edges });
+    fillInputPorts();
+  }, 0);
+}
+
+// The input ports offered when connecting from the keyboard.
+function fillInputPorts() {
+  const options = [];
+  for (const b of state.net.blocks.values()) {
+    for (const p of b.inputs) options.push(`<option value="${`${b.name}.${p.name}`.replace(/[&<>"']/g, '')}">`);
+    if (options.length > 5000) break;
+  }
+  $('input-ports').innerHTML = options.join('');
+}
+
+// Recomputes what the filter shows and draws it.
+function showFiltered({ fit = false } = {}) {
+  state.shown = visibleNames(state.net, state.filter, state.search);
+  state.box = shownBox();
+  state.version++;
+  graph.invalidate();
+  minimap.paint();
+  $('minimap').hidden = state.shown.size < 30;
+  if (fit) view.fit(state.box);
+  graph.drawNow();
+  minimap.frame();
+  document.body.dataset.blocks = String(state.shown.size);
+  scheduleSideList();
 }
 
 function fillFactoryLists() {
@@ -61,6 +116,53 @@ function fillFactoryLists() {
     select.value = keep;
     if (select.selectedIndex < 0) select.selectedIndex = 0;
   }
+}
+
+// Lays out the whole network and shows all of it.
+async function layOutAll() {
+  const started = performance.now();
+  const placed = await placeAll(state.net, view.state.width / Math.max(1, view.state.height));
+  window.fbwebLayoutMs = performance.now() - started;
+  state.at = placed.at;
+  showFiltered({ fit: true });
+  document.body.dataset.fitted = 'true';
+}
+
+// A change of the network (pushed, or found between two documents) applied
+// where it is: new blocks are put beside the drawing, nothing else moves.
+function applyNetworkChange(c) {
+  const factories = state.net.factories.length;
+  const { added, removed } = applyChange(state.net, c);
+  for (const name of removed) state.at.delete(name);
+  for (const name of added) placeLate(state.at, state.net.blocks.get(name));
+  if (state.net.factories.length !== factories) fillFactoryLists();
+  const selected = state.selection.block && state.net.blocks.get(state.selection.block);
+  if (state.selection.block && !selected) {
+    state.selection = {};
+    showNothing($('editor'));
+  } else if (selected) {
+    const linked = [...(c.connections_added ?? []), ...(c.connections_removed ?? [])].some(
+      (e) => e.from.startsWith(`${selected.name}.`) || e.to.startsWith(`${selected.name}.`),
+    );
+    if (linked && !$('editor').contains(document.activeElement)) openBlock(selected.name);
+    else refreshBlock($('editor'), selected);
+  }
+  if (added.length || removed.length) tickets.refresh();
+  const structural = added.length || removed.length || c.connections_added?.length || c.connections_removed?.length;
+  if (structural) showFiltered();
+  say(`updated ${new Date().toLocaleTimeString()}`);
+}
+
+function onDocument(doc) {
+  if (!state.net) {
+    state.net = flatten(doc);
+    fillFactoryLists();
+    layOutAll();
+    tickets.refresh();
+    say(`loaded ${new Date().toLocaleTimeString()}`);
+    return;
+  }
+  applyNetworkChange(diff(state.net, flatten(doc)));
 }
 
 // Property writes: one request at a time per property, the latest value wins.
@@ -86,24 +188,48 @@ function writeProperty(block, name, value) {
   })();
 }
 
-function selectBlock(name) {
-  const block = state.net.blocks.find((b) => b.name === name);
-  if (!block) return;
-  state.selection = { block: name };
-  showBlock($('editor'), block, (prop, value) => writeProperty(name, prop, value));
-  render();
+const path = (name) => `/api/blocks/${encodeURIComponent(name)}`;
+
+function openBlock(name) {
+  const block = state.net.blocks.get(name);
+  showBlock($('editor'), block, tickets.whyNot(name), {
+    write: (prop, value) => writeProperty(name, prop, value),
+    disconnect: (from, to) => change(() => call('DELETE', '/api/connections', { from, to }), `disconnected ${from} → ${to}`),
+    connect: (from, to) => change(() => call('POST', '/api/connections', { from, to }), `connected ${from} → ${to}`),
+    activate: (active) =>
+      change(() => call('POST', `${path(name)}/activate`, { active }), `${name} ${active ? 'activated' : 'deactivated'}`),
+    destroy: () => change(() => call('DELETE', path(name)), `destroyed ${name}`),
+  });
 }
 
-function selectEdge(from, to) {
-  state.selection = { edge: `${from}>${to}` };
+// Selects a block: its editor in the panel; `centre` brings it into the
+// middle of the view, `focus` moves the keyboard to the panel.
+function selectBlock(name, { centre = false, focus = false } = {}) {
+  if (!state.net.blocks.has(name)) return;
+  state.selection = { block: name };
+  openBlock(name);
+  if (centre) {
+    const p = state.at.get(name);
+    if (p) view.centreOn(p.x + blockWidth / 2, p.y + p.h / 2, Math.max(view.state.scale, 0.8));
+  }
+  graph.invalidate();
+  graph.update();
+  if (focus) $('editor').querySelector('h2').focus();
+}
+
+function selectEdge(key) {
+  const [from, to] = key.split('>');
+  state.selection = { edge: key };
   showConnection($('editor'), from, to, (f, t) =>
     change(() => call('DELETE', '/api/connections', { from: f, to: t }), `disconnected ${f} → ${t}`).then(() => {
       state.selection = {};
       showNothing($('editor'));
-      render();
+      graph.invalidate();
+      graph.update();
     }),
   );
-  render();
+  graph.invalidate();
+  graph.update();
 }
 
 async function download() {
@@ -142,33 +268,71 @@ async function upload(file) {
   }
 }
 
-function start() {
-  adoptTokenFromAddress();
-  poll = pollNetwork(
-    2000,
-    (doc) => {
-      state.net = flatten(doc);
-      fillFactoryLists();
-      render();
-      say(`updated ${new Date().toLocaleTimeString()}`);
-    },
-    fail,
-  );
-  handleInput($('graph'), {
-    onSelectBlock: selectBlock,
-    onSelectEdge: selectEdge,
-    onConnect: (from, to) => change(() => call('POST', '/api/connections', { from, to }), `connected ${from} → ${to}`),
+function wireDrawing() {
+  const pane = $('graph-pane');
+  const svg = $('graph');
+  view = createView(() => {
+    graph?.update();
+    minimap?.frame();
   });
+  const model = () => ({ ...state });
+  graph = createGraph(pane, view, model);
+  minimap = createMinimap($('minimap'), view, model);
+  new ResizeObserver(() => {
+    graph.resize(pane.clientWidth, pane.clientHeight);
+    view.resize(pane.clientWidth, pane.clientHeight);
+  }).observe(pane);
+  graph.resize(pane.clientWidth, pane.clientHeight);
+  view.resize(pane.clientWidth, pane.clientHeight);
+
+  handleViewInput(pane, view, {
+    isEmpty: (t) => !t.closest('g.block, path.hit, .zoom-controls, #minimap'),
+    // In the overview the blocks are pixels on a canvas: find the one pressed.
+    onClick: (sx, sy) => {
+      if (pane.dataset.mode !== 'overview') return;
+      const w = view.toWorld(sx, sy);
+      const name = graph.blockAt(w.x, w.y);
+      if (name) selectBlock(name);
+    },
+  });
+  handleViewKeys(pane, view, () => view.fit(state.box));
+  handleConnectDrag(svg, view, (from, to) => change(() => call('POST', '/api/connections', { from, to }), `connected ${from} → ${to}`));
+  svg.addEventListener('click', (ev) => {
+    const edge = ev.target.closest('[data-edge]');
+    if (edge) return selectEdge(edge.dataset.edge);
+    const block = ev.target.closest('[data-select]');
+    if (block && !ev.target.dataset.side) selectBlock(block.dataset.select);
+  });
+  svg.addEventListener('keydown', (ev) => {
+    const block = ev.target.closest?.('g.block');
+    if (!block || (ev.key !== 'Enter' && ev.key !== ' ')) return;
+    ev.preventDefault();
+    selectBlock(block.dataset.block, { focus: true });
+  });
+  $('zoom-in').addEventListener('click', () => view.zoomAt(1.25));
+  $('zoom-out').addEventListener('click', () => view.zoomAt(0.8));
+  $('zoom-fit').addEventListener('click', () => view.fit(state.box));
+  $('relayout').addEventListener('click', () => state.net && layOutAll());
+}
+
+function wireControls() {
   $('side').addEventListener('click', (ev) => {
-    if (ev.target.dataset.select) selectBlock(ev.target.dataset.select);
+    if (ev.target.dataset.select) selectBlock(ev.target.dataset.select, { centre: true });
   });
   $('factory-filter').addEventListener('change', (ev) => {
     state.filter = ev.target.value;
-    render();
+    showFiltered({ fit: true });
   });
   $('search').addEventListener('input', (ev) => {
     state.search = ev.target.value;
-    render();
+    showFiltered();
+    if (state.shown.size === 1) selectBlock([...state.shown][0], { centre: true });
+  });
+  // Enter in the search centres the first match.
+  $('search').addEventListener('keydown', (ev) => {
+    if (ev.key !== 'Enter' || !state.shown.size) return;
+    ev.preventDefault();
+    selectBlock([...state.shown][0], { centre: true, focus: true });
   });
   $('download').addEventListener('click', download);
   $('upload').addEventListener('change', (ev) => {
@@ -188,9 +352,30 @@ function start() {
   });
   $('login-form').addEventListener('submit', () => {
     setToken($('login-token').value);
-    poll.now();
+    live.refresh();
   });
-  poll.now();
 }
 
-start();
+function start(scriptUrl) {
+  adoptTokenFromAddress();
+  placeAll = createPlacement(scriptUrl);
+  wireDrawing();
+  wireControls();
+  tickets = createTickets(() => {
+    if (state.selection.block && !$('editor').contains(document.activeElement)) openBlock(state.selection.block);
+  });
+  live = keepLive({
+    onDocument,
+    onChange: (c) => state.net && applyNetworkChange(c),
+    onMode: (mode) => {
+      $('live').textContent = mode === 'events' ? 'live' : 'polling';
+      $('live').title = mode === 'events' ? 'changes are pushed by the server' : 'the network is asked for every 2 s';
+      document.body.dataset.live = mode;
+    },
+    onError: fail,
+  });
+  live.start();
+}
+
+if (typeof document === 'undefined') serveLayouts(self);
+else start(document.currentScript?.src);

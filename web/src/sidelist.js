@@ -12,6 +12,7 @@ function portsText(label, arrow, ports) {
   return `<li>${label}<ul>${items}</ul></li>`;
 }
 
+// `view` is {blocks, edges}: the blocks shown and the connections between them.
 export function renderSideList(nav, view) {
   const byFactory = new Map();
   for (const b of view.blocks) {
