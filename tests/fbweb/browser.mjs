@@ -57,7 +57,47 @@ export function launchBrowser() {
 
 // `patchbay ARGS` against the device in `state`: its standard output.
 export function patchbay(state, ...args) {
+  return patchbayWithInput(state, '', ...args);
+}
+
+// The same with `input` on its standard input (a test session's answers).
+export function patchbayWithInput(state, input, ...args) {
   return execFileSync(process.env.FBEMU, ['--state', state, 'run', '--', process.env.PATCHBAY, ...args], {
     encoding: 'utf8',
+    input,
+  });
+}
+
+export async function until(what, check, timeout = 20000) {
+  const end = Date.now() + timeout;
+  for (;;) {
+    if (await check()) return;
+    if (Date.now() > end) throw new Error(`timed out waiting until ${what}`);
+    await new Promise((r) => setTimeout(r, 200));
+  }
+}
+
+// The accessibility audit of the page as it is: the violations of impact
+// serious or critical, as "rule: target" lines. The page must have been
+// opened with CSP bypassed (page.setBypassCSP) so that the auditor loads.
+export async function seriousViolations(page) {
+  await page.addScriptTag({ path: join(process.env.WEB_DIR, 'node_modules', 'axe-core', 'axe.min.js') });
+  const violations = await page.evaluate(async () => (await window.axe.run(document)).violations);
+  return violations
+    .filter((v) => v.impact === 'serious' || v.impact === 'critical')
+    .flatMap((v) => v.nodes.map((n) => `${v.id}: ${n.target.join(' ')} (${n.failureSummary})`));
+}
+
+// The screen boxes of the blocks drawn and of the drawing's pane.
+export async function drawnBoxes(page) {
+  return page.evaluate(() => {
+    const box = (el) => {
+      const r = el.getBoundingClientRect();
+      return { x: r.x, y: r.y, w: r.width, h: r.height };
+    };
+    return {
+      pane: box(document.getElementById('graph-pane')),
+      blocks: Object.fromEntries([...document.querySelectorAll('svg g.block')].map((g) => [g.dataset.block, box(g.querySelector('rect.body'))])),
+    };
   });
 }

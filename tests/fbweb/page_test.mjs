@@ -1,25 +1,19 @@
 // SPDX-License-Identifier: MIT
-// The page in headless chromium against the emulated device: it shows every
-// block, a property changed in it reaches the device, a connection dragged
-// in it appears in `patchbay -l out`, and an edge disconnects. Keeps a
-// screenshot in WORK/page.png.
+// The page in headless chromium against the emulated device: it fits the
+// whole network at first load, zooms and pans, is used from the keyboard,
+// shows a change made by another program without a reload, passes the
+// accessibility audit in light and dark; a property changed in it reaches
+// the device, a connection dragged in it appears in `patchbay -l out`, and
+// an edge disconnects. Keeps screenshots in WORK.
 import assert from 'node:assert/strict';
 import { mkdirSync } from 'node:fs';
 import { join } from 'node:path';
-import { launchBrowser, patchbay, startServer } from './browser.mjs';
+import { drawnBoxes, launchBrowser, patchbay, patchbayWithInput, seriousViolations, startServer, until } from './browser.mjs';
 
 const work = process.env.WORK;
 mkdirSync(work, { recursive: true });
 const state = join(work, 'state.json');
-
-async function until(what, check, timeout = 20000) {
-  const end = Date.now() + timeout;
-  for (;;) {
-    if (await check()) return;
-    if (Date.now() > end) throw new Error(`timed out waiting until ${what}`);
-    await new Promise((r) => setTimeout(r, 200));
-  }
-}
+const near = (a, b, what) => assert.ok(Math.abs(a - b) < 1.5, `${what}: ${a} is not ${b}`);
 
 async function api(base, path) {
   return (await fetch(base + path)).json();
@@ -41,6 +35,7 @@ const browser = await launchBrowser();
 try {
   const page = await browser.newPage();
   await page.setViewport({ width: 1400, height: 900 });
+  await page.setBypassCSP(true);
   const errors = [];
   page.on('pageerror', (e) => errors.push(e.message));
   await page.goto(server.base + '/');
@@ -49,7 +44,8 @@ try {
   const doc = await api(server.base, '/api/network');
   const names = doc.factories.flatMap((f) => f.blocks.map((b) => b.name));
   assert.equal(names.length, 7);
-  await page.waitForSelector('body[data-blocks="7"]');
+  await page.waitForSelector('body[data-blocks="7"][data-fitted="true"]');
+  await page.waitForFunction(() => document.querySelectorAll('#side .side-block').length === 7);
   const drawn = await page.$$eval('svg g.block', (gs) => gs.map((g) => g.dataset.block).sort());
   assert.deepEqual(drawn, [...names].sort());
   const listed = await page.$eval('#side', (nav) => nav.textContent);
@@ -57,6 +53,82 @@ try {
   assert.ok(listed.includes('osc2.out'), 'connections in the side list');
   assert.equal(await page.$$eval('svg path.edge', (ps) => ps.length), 8);
   await page.screenshot({ path: join(work, 'page.png') });
+
+  // Fitted at first load: every block wholly inside the drawing's pane.
+  const fitted = await drawnBoxes(page);
+  for (const [name, b] of Object.entries(fitted.blocks)) {
+    const p = fitted.pane;
+    assert.ok(b.x >= p.x && b.y >= p.y && b.x + b.w <= p.x + p.w && b.y + b.h <= p.y + p.h, `${name} inside the view`);
+  }
+
+  // Zoom by button and wheel, pan by a drag on empty space, fit again.
+  const { pane } = fitted;
+  const volume = fitted.blocks.volume;
+  await page.click('#zoom-in');
+  let now = (await drawnBoxes(page)).blocks.volume;
+  near(now.w, volume.w * 1.25, 'width after zooming in');
+  await page.click('#zoom-out');
+  near((await drawnBoxes(page)).blocks.volume.w, volume.w, 'width after zooming back out');
+  // Empty: the fit leaves a margin at the pane's edges.
+  const empty = { x: pane.x + 6, y: pane.y + pane.h - 6 };
+  await page.mouse.move(empty.x, empty.y);
+  await page.mouse.down();
+  await page.mouse.move(empty.x + 40, empty.y - 15, { steps: 4 });
+  await page.mouse.move(empty.x + 80, empty.y - 30, { steps: 4 });
+  await page.mouse.up();
+  now = (await drawnBoxes(page)).blocks.volume;
+  near(now.x, volume.x + 80, 'x after the drag');
+  near(now.y, volume.y - 30, 'y after the drag');
+  await page.mouse.move(now.x + now.w / 2, now.y + 5);
+  await page.mouse.wheel({ deltaY: -300 });
+  await page.waitForFunction((w) => document.querySelector('g.block[data-block="volume"] rect.body').getBoundingClientRect().width > w * 1.2, {}, now.w);
+  await page.click('#zoom-fit');
+  near((await drawnBoxes(page)).blocks.volume.x, volume.x, 'x after fitting again');
+
+  // From the keyboard: Tab reaches a block, its focus ring shows, Enter
+  // opens its properties.
+  await page.focus('#search');
+  let focused = null;
+  for (let i = 0; i < 40 && !focused; i++) {
+    await page.keyboard.press('Tab');
+    focused = await page.evaluate(() => document.activeElement.closest?.('g.block')?.dataset.block ?? null);
+  }
+  assert.ok(focused, 'Tab reaches a block of the drawing');
+  const ring = await page.evaluate(() => getComputedStyle(document.activeElement.querySelector('rect.body')).strokeWidth);
+  assert.equal(ring, '4px', 'the focused block shows its ring');
+  await page.keyboard.press('Enter');
+  await page.waitForFunction((name) => document.querySelector('#editor h2')?.textContent.startsWith(name), {}, focused);
+  assert.ok(await page.evaluate(() => document.getElementById('editor').contains(document.activeElement)), 'the panel has the focus');
+
+  // No serious or critical accessibility fault, in light or dark.
+  assert.deepEqual(await seriousViolations(page), [], 'light');
+  await page.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: 'dark' }]);
+  await page.evaluate(() => document.getElementById('zoom-fit').click());
+  assert.deepEqual(await seriousViolations(page), [], 'dark');
+  await page.screenshot({ path: join(work, 'page-dark.png') });
+  await page.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: 'light' }]);
+
+  // A block made and a property written by patchbay's test session in
+  // another process show without a reload, and nothing drawn moves.
+  patchbayWithInput(state, '6\nsine_osc\nlate1\n8\nvolume\nlevel\nfloat\n0.25\n11\n', '-c', 'test');
+  await page.click('g.block[data-block="volume"] rect.head');
+  await page.waitForSelector('body[data-blocks="8"]', { timeout: 20000 });
+  await page.waitForFunction(() => document.querySelector('#editor input[type=number][data-prop="level"]').value === '0.25');
+  near((await drawnBoxes(page)).blocks.volume.x, volume.x, 'volume stays where it was');
+  await page.waitForFunction(() => document.getElementById('side').textContent.includes('late1'));
+  console.log(`a change by another process shown (${await page.evaluate(() => document.body.dataset.live)})`);
+
+  // A block whose ticket is unknown (made by the test session) or a server
+  // without the ticket registry: the destroy button is disabled, saying why.
+  await page.click('#side button[data-select="late1"]');
+  await page.waitForFunction(() => document.querySelector('#editor h2')?.textContent.startsWith('late1'));
+  await page.waitForFunction(() => !document.querySelector('#block-reason')?.textContent.startsWith('checking'));
+  assert.ok(await page.$eval('#block-destroy', (b) => b.disabled));
+  assert.match(await page.$eval('#block-reason', (p) => p.textContent), /cannot destroy|ticket is unknown/);
+  // Selected in the side list, the block is in the middle of the view.
+  const late = (await drawnBoxes(page)).blocks.late1;
+  near(late.x + late.w / 2, pane.x + pane.w / 2, 'late1 centred across');
+  await page.click('#zoom-fit');
 
   // A property changed in the page is on the device.
   await page.click('rect.head[data-select="volume"]');
@@ -93,7 +165,7 @@ try {
 
   // Filter and search leave only the matching blocks, drawn and listed.
   await page.select('#factory-filter', 'sine_osc');
-  await page.waitForSelector('body[data-blocks="2"]');
+  await page.waitForSelector('body[data-blocks="3"]');
   await page.type('#search', 'osc2');
   await page.waitForSelector('body[data-blocks="1"]');
 

@@ -178,6 +178,7 @@ export function createGraph(pane, view, model) {
 
   const draw = () => {
     frame = 0;
+    if (!model().net) return;
     const blocks = onScreen();
     const detailed = blocks.length <= detailLimit && view.state.scale >= detailScale;
     pane.dataset.mode = detailed ? 'detail' : 'overview';

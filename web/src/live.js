@@ -72,14 +72,18 @@ export function keepLive({ onDocument, onChange, onMode, onError }) {
       streaming = true;
       onMode('events');
       quiet();
-      const feed = eventReader(async (ev) => {
-        const data = JSON.parse(ev.data);
-        if (ev.event === 'hello') {
-          // Whatever changed between the document and the stream's start.
-          if (data.etag !== etag) await poll();
-        } else if (ev.event === 'change') {
-          etag = data.etag;
-          onChange(data);
+      const feed = eventReader((ev) => {
+        try {
+          const data = JSON.parse(ev.data);
+          if (ev.event === 'hello') {
+            // Whatever changed between the document and the stream's start.
+            if (data.etag !== etag) poll();
+          } else if (ev.event === 'change') {
+            etag = data.etag;
+            onChange(data);
+          }
+        } catch (e) {
+          onError(e);
         }
       });
       const reader = res.body.pipeThrough(new TextDecoderStream()).getReader();
@@ -89,8 +93,8 @@ export function keepLive({ onDocument, onChange, onMode, onError }) {
         quiet();
         feed(value);
       }
-    } catch (e) {
-      if (e.name !== 'AbortError' && !(e instanceof SyntaxError) && !(e instanceof TypeError)) onError(e);
+    } catch {
+      // Refused, cut or silent: polling takes over below.
     }
     clearTimeout(silence);
     startPolling();

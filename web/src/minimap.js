@@ -7,7 +7,8 @@ export function createMinimap(canvas, view, model) {
   const ctx = canvas.getContext('2d');
   let scale = 1;
   let bounds = { x0: 0, y0: 0, x1: 1, y1: 1 };
-  let picture = null;
+  const picture = document.createElement('canvas');
+  let painted = false;
 
   const toMap = (x, y) => ({ x: (x - bounds.x0) * scale, y: (y - bounds.y0) * scale });
 
@@ -16,21 +17,23 @@ export function createMinimap(canvas, view, model) {
     const { at, shown, box } = model();
     bounds = box;
     scale = Math.min(canvas.width / Math.max(1, box.x1 - box.x0), canvas.height / Math.max(1, box.y1 - box.y0));
-    const css = getComputedStyle(canvas);
-    ctx.clearRect(0, 0, canvas.width, canvas.height);
-    ctx.fillStyle = css.getPropertyValue('--block-head').trim();
+    picture.width = canvas.width;
+    picture.height = canvas.height;
+    const pctx = picture.getContext('2d');
+    pctx.fillStyle = getComputedStyle(canvas).getPropertyValue('--block-head').trim();
     for (const name of shown) {
       const p = at.get(name);
       if (!p) continue;
       const m = toMap(p.x, p.y);
-      ctx.fillRect(m.x, m.y, Math.max(1, blockWidth * scale), Math.max(1, p.h * scale));
+      pctx.fillRect(m.x, m.y, Math.max(1, blockWidth * scale), Math.max(1, p.h * scale));
     }
-    picture = ctx.getImageData(0, 0, canvas.width, canvas.height);
+    painted = true;
   };
 
   const frame = () => {
-    if (!picture) return;
-    ctx.putImageData(picture, 0, 0);
+    if (!painted) return;
+    ctx.clearRect(0, 0, canvas.width, canvas.height);
+    ctx.drawImage(picture, 0, 0);
     const b = view.visibleBox();
     const a = toMap(b.x0, b.y0);
     const z = toMap(b.x1, b.y1);
