@@ -2,11 +2,14 @@
 // Page load time with a large network, for the figures in the documentation
 // (not a test): fbweb against an emulated device of BLOCKS blocks (default
 // 1000) in 10 factories, chained output to input, opened in headless
-// chromium until every block is drawn and listed.
+// chromium until the whole network is laid out and drawn fitted to the
+// view; then the time of a frame while panning and zooming, and the sizes
+// of the page's files. Keeps screenshots (light and dark) in WORK.
 //
 //   FBEMU=build/native/emu/fbemu FBWEB=build/native/fbweb/fbweb WEB_DIR=web WORK=/tmp/load \
-//     node bench/fbweb_page_load.mjs [BLOCKS]
-import { mkdirSync, writeFileSync } from 'node:fs';
+//     PAGE_DIR=build/native/fbweb/page node bench/fbweb_page_load.mjs [BLOCKS]
+import { mkdirSync, readFileSync, readdirSync, writeFileSync } from 'node:fs';
+import { gzipSync } from 'node:zlib';
 import { join } from 'node:path';
 import { launchBrowser, startServer } from '../tests/fbweb/browser.mjs';  // the page tests' server and browser
 
@@ -43,25 +46,70 @@ try {
   await page.setViewport({ width: 1400, height: 900 });
   started = Date.now();
   await page.goto(server.base + '/');
-  await page.waitForSelector(`body[data-blocks="${count}"]`, { timeout: 300000 });
+  await page.waitForSelector(`body[data-blocks="${count}"][data-fitted="true"]`, { timeout: 300000 });
   const loadMs = Date.now() - started;
   const layoutMs = await page.evaluate(() => window.fbwebLayoutMs);
   // The first answer to /api/network: fbweb reading the whole device.
   const fetchMs = await page.evaluate(
     () => performance.getEntriesByType('resource').find((e) => e.name.endsWith('/api/network')).duration,
   );
-  const drawn = await page.$$eval('svg g.block', (gs) => gs.length);
+  await page.screenshot({ path: join(work, 'page-large.png') });
+  await page.waitForFunction((n) => document.querySelectorAll('#side .side-block').length === n, { timeout: 300000 }, count);
+  const listedMs = Date.now() - started;
+
+  // Frames while the view moves: drags on the drawing and wheel steps.
+  const pane = await (await page.$('#graph-pane')).boundingBox();
+  await page.evaluate(() => {
+    const times = [];
+    let last = performance.now();
+    let running = true;
+    const tick = (t) => {
+      times.push(t - last);
+      last = t;
+      if (running) requestAnimationFrame(tick);
+    };
+    requestAnimationFrame(tick);
+    window.stopFrames = () => {
+      running = false;
+      return times.slice(1);
+    };
+  });
+  const cx = pane.x + pane.width / 3;
+  const cy = pane.y + pane.height / 2;
+  for (let i = 0; i < 3; i++) {
+    await page.mouse.move(cx, cy);
+    await page.mouse.down();
+    await page.mouse.move(cx + 200, cy + 80, { steps: 20 });
+    await page.mouse.up();
+    await page.mouse.wheel({ deltaY: -400 });
+  }
+  const times = await page.evaluate(() => window.stopFrames());
+  times.sort((a, b) => a - b);
+  const p95 = times[Math.floor(times.length * 0.95)] ?? 0;
+  await page.screenshot({ path: join(work, 'page-large-zoomed.png') });
+  await page.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: 'dark' }]);
+  await page.click('#zoom-fit');
+  await page.screenshot({ path: join(work, 'page-large-dark.png') });
+
   started = Date.now();
   await page.select('#factory-filter', 'stage3');
   await page.waitForSelector(`body[data-blocks="${count / 10}"]`);
   const filterMs = Date.now() - started;
-  await page.screenshot({ path: join(work, 'page-large.png') });
-  console.log(`${count} blocks, ${connections.length} connections (${drawn} drawn)`);
-  console.log(`GET /api/network alone:              ${apiMs} ms`);
-  console.log(`page load until every block is shown: ${loadMs} ms`);
-  console.log(`  of which GET /api/network:          ${Math.round(fetchMs)} ms`);
-  console.log(`  of which dagre layout:              ${Math.round(layoutMs)} ms`);
-  console.log(`filter to one factory:               ${filterMs} ms`);
+  const dir = process.env.PAGE_DIR;
+  console.log(`${count} blocks, ${connections.length} connections`);
+  console.log(`GET /api/network alone:                ${apiMs} ms`);
+  console.log(`navigation until the fitted view:     ${loadMs} ms`);
+  console.log(`  of which GET /api/network:            ${Math.round(fetchMs)} ms`);
+  console.log(`  of which layout (worker):             ${Math.round(layoutMs)} ms`);
+  console.log(`navigation until the side list too:   ${listedMs} ms`);
+  console.log(`frames while panning and zooming:     ${times.length}, 95th percentile ${p95.toFixed(1)} ms`);
+  console.log(`filter to one factory:                ${filterMs} ms`);
+  if (dir) {
+    for (const f of readdirSync(dir).sort()) {
+      const bytes = readFileSync(join(dir, f));
+      console.log(`page file ${f}: ${bytes.length} bytes, ${gzipSync(bytes, { level: 9 }).length} gzipped`);
+    }
+  }
 } finally {
   await browser.close();
   await server.stop();

@@ -88,9 +88,11 @@ export async function seriousViolations(page) {
     .flatMap((v) => v.nodes.map((n) => `${v.id}: ${n.target.join(' ')} (${n.failureSummary})`));
 }
 
-// The screen boxes of the blocks drawn and of the drawing's pane.
+// The screen boxes of the blocks drawn and of the drawing's pane, once the
+// drawing has caught up (it draws at the next frame).
 export async function drawnBoxes(page) {
-  return page.evaluate(() => {
+  return page.evaluate(async () => {
+    await new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)));
     const box = (el) => {
       const r = el.getBoundingClientRect();
       return { x: r.x, y: r.y, w: r.width, h: r.height };

@@ -129,6 +129,7 @@ try {
   const late = (await drawnBoxes(page)).blocks.late1;
   near(late.x + late.w / 2, pane.x + pane.w / 2, 'late1 centred across');
   await page.click('#zoom-fit');
+  await drawnBoxes(page);
 
   // A property changed in the page is on the device.
   await page.click('rect.head[data-select="volume"]');

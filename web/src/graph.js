@@ -46,6 +46,8 @@ const curve = (a, z) => {
   return `M${a.x},${a.y} C${a.x + bend},${a.y} ${z.x - bend},${z.y} ${z.x},${z.y}`;
 };
 
+// A block: a focusable button named by its title; its ports are for the
+// mouse (the panel connects from the keyboard) and hidden from readers.
 function blockSvg(b, place, selected) {
   const h = blockHeight(b);
   const ports = (side, list) =>
@@ -55,10 +57,10 @@ function blockSvg(b, place, selected) {
         const x = side === 'in' ? 0 : blockWidth;
         const tx = side === 'in' ? 8 : blockWidth - 8;
         const anchor = side === 'in' ? 'start' : 'end';
-        return `<circle class="port ${side}" cx="${x}" cy="${y}" r="5" data-block="${escape(b.name)}" data-port="${escape(p.name)}" data-side="${side}"><title>${escape(`${b.name}.${p.name}`)}</title></circle><text x="${tx}" y="${y}" text-anchor="${anchor}">${escape(p.name)}</text>`;
+        return `<circle aria-hidden="true" class="port ${side}" cx="${x}" cy="${y}" r="5" data-block="${escape(b.name)}" data-port="${escape(p.name)}" data-side="${side}"><title>${escape(`${b.name}.${p.name}`)}</title></circle><text aria-hidden="true" x="${tx}" y="${y}" text-anchor="${anchor}">${escape(p.name)}</text>`;
       })
       .join('');
-  return `<g class="block${selected ? ' selected' : ''}" transform="translate(${place.x},${place.y})" data-block="${escape(b.name)}" data-select="${escape(b.name)}" tabindex="0" role="button" aria-label="${escape(`${b.name} (${b.factory})`)}">
+  return `<g class="block${selected ? ' selected' : ''}" transform="translate(${place.x},${place.y})" data-block="${escape(b.name)}" data-select="${escape(b.name)}" tabindex="0" role="button">
 <rect class="body" width="${blockWidth}" height="${h}"/><rect class="head" width="${blockWidth}" height="${headHeight}" data-select="${escape(b.name)}"/>
 <text class="title" x="6" y="${headHeight / 2}" data-select="${escape(b.name)}">${escape(b.name)} <tspan class="factory">${escape(b.factory)}</tspan></text>
 ${ports('in', b.inputs)}${ports('out', b.outputs)}</g>`;
