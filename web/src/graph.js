@@ -89,6 +89,12 @@ export function createGraph(pane, view, model) {
   const ctx = canvas.getContext('2d');
   let drawnKey = '';
   let frame = 0;
+  // The last full overview and the view it was drawn for: while the view
+  // moves, it is shifted and scaled instead of drawn again, and the full
+  // drawing follows when the view stops.
+  const still = { canvas: document.createElement('canvas'), view: null };
+  let lastMove = 0;
+  let settle = 0;
 
   const onScreen = () => {
     const { net, at, shown } = model();
@@ -178,9 +184,33 @@ export function createGraph(pane, view, model) {
     }
   };
 
+  const drawMoved = () => {
+    const v = view.state;
+    const c = still.view;
+    const ratio = window.devicePixelRatio || 1;
+    const k = v.scale / c.scale;
+    ctx.setTransform(ratio, 0, 0, ratio, 0, 0);
+    ctx.clearRect(0, 0, v.width, v.height);
+    ctx.drawImage(still.canvas, v.x - c.x * k, v.y - c.y * k, c.width * k, c.height * k);
+  };
+
+  const keepStill = () => {
+    still.canvas.width = canvas.width;
+    still.canvas.height = canvas.height;
+    still.canvas.getContext('2d').drawImage(canvas, 0, 0);
+    still.view = { ...view.state };
+  };
+
   const draw = () => {
     frame = 0;
     if (!model().net) return;
+    const moving = performance.now() - lastMove < 150;
+    if (moving && still.view && pane.dataset.mode === 'overview') {
+      drawMoved();
+      clearTimeout(settle);
+      settle = setTimeout(draw, 160);
+      return;
+    }
     const blocks = onScreen();
     const detailed = blocks.length <= detailLimit && view.state.scale >= detailScale;
     pane.dataset.mode = detailed ? 'detail' : 'overview';
@@ -191,12 +221,18 @@ export function createGraph(pane, view, model) {
       if (drawnKey !== '') svg.querySelector('g.viewport').innerHTML = '';
       drawnKey = '';
       drawCanvas(blocks);
+      keepStill();
     }
   };
 
   return {
     // Draws at the next frame; several calls in one frame draw once.
     update() {
+      if (!frame) frame = requestAnimationFrame(draw);
+    },
+    // The same after the view moved (a pan or zoom in progress).
+    moved() {
+      lastMove = performance.now();
       if (!frame) frame = requestAnimationFrame(draw);
     },
     drawNow: draw,
@@ -207,10 +243,12 @@ export function createGraph(pane, view, model) {
       canvas.style.width = `${width}px`;
       canvas.style.height = `${height}px`;
       drawnKey = '';
+      still.view = null;
     },
     // Forgets what was drawn, so the next draw redraws every part.
     invalidate() {
       drawnKey = '';
+      still.view = null;
     },
     // The shown block at the world point, if any.
     blockAt(wx, wy) {

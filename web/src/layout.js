@@ -140,7 +140,7 @@ export function layOut(heights, edges, aspect = 1.6) {
   const tallest = columnHeight.reduce((m, h) => Math.max(m, h), 1);
   let perBand = columnCount;
   if (columnCount > 12 && columnCount * step > 3 * aspect * tallest) {
-    perBand = Math.max(1, Math.round(Math.sqrt((aspect * columnCount * tallest) / step)));
+    perBand = Math.max(1, Math.round(Math.sqrt((aspect * columnCount * (tallest + bandGap)) / step)));
   }
   const bands = Math.ceil(columnCount / perBand) || 1;
   const bandTop = new Float64Array(bands + 1);

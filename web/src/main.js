@@ -100,7 +100,6 @@ function showFiltered({ fit = false } = {}) {
   state.version++;
   graph.invalidate();
   minimap.paint();
-  $('minimap').hidden = state.shown.size < 30;
   if (fit) view.fit(state.box);
   graph.drawNow();
   minimap.frame();
@@ -126,6 +125,7 @@ async function layOutAll() {
   state.at = placed.at;
   showFiltered({ fit: true });
   document.body.dataset.fitted = 'true';
+  window.fbwebFittedAt = performance.now();
 }
 
 // A change of the network (pushed, or found between two documents) applied
@@ -155,6 +155,7 @@ function applyNetworkChange(c) {
 
 function onDocument(doc) {
   if (!state.net) {
+    window.fbwebDocumentAt = performance.now();
     state.net = flatten(doc);
     fillFactoryLists();
     layOutAll();
@@ -272,7 +273,7 @@ function wireDrawing() {
   const pane = $('graph-pane');
   const svg = $('graph');
   view = createView(() => {
-    graph?.update();
+    graph?.moved();
     minimap?.frame();
   });
   const model = () => ({ ...state });

@@ -12,20 +12,41 @@ function portsText(label, arrow, ports) {
   return `<li>${label}<ul>${items}</ul></li>`;
 }
 
-// `view` is {blocks, edges}: the blocks shown and the connections between them.
-export function renderSideList(nav, view) {
+const itemHtml = (b) =>
+  `<li class="side-block" data-name="${escape(b.name)}"><button type="button" data-select="${escape(b.name)}">${escape(b.name)}</button><ul>${portsText('inputs', '←', b.inputs)}${portsText('outputs', '→', b.outputs)}</ul></li>`;
+
+let current = 0;
+
+// `view` is {blocks, edges}: the blocks shown and the connections between
+// them. Thousands of blocks are added a slice at a time, so that the page
+// answers meanwhile; a newer call stops an older one.
+export function renderSideList(nav, view, slice = 400) {
+  const run = ++current;
   const byFactory = new Map();
   for (const b of view.blocks) {
     if (!byFactory.has(b.factory)) byFactory.set(b.factory, []);
     byFactory.get(b.factory).push(b);
   }
-  let html = `<p>${view.blocks.length} blocks, ${view.edges.length} connections</p>`;
+  const work = [];
   for (const [factory, blocks] of byFactory) {
-    html += `<section><h2>${escape(factory)}</h2><ul>`;
-    for (const b of blocks) {
-      html += `<li class="side-block" data-name="${escape(b.name)}"><button type="button" data-select="${escape(b.name)}">${escape(b.name)}</button><ul>${portsText('inputs', '←', b.inputs)}${portsText('outputs', '→', b.outputs)}</ul></li>`;
-    }
-    html += '</ul></section>';
+    for (let i = 0; i < blocks.length; i += slice) work.push({ factory, blocks: blocks.slice(i, i + slice), first: i === 0 });
   }
-  nav.innerHTML = html;
+  nav.innerHTML = `<p>${view.blocks.length} blocks, ${view.edges.length} connections</p>`;
+  let list = null;
+  const step = () => {
+    if (run !== current) return;
+    const until = performance.now() + 25;
+    while (work.length && performance.now() < until) {
+      const { factory, blocks, first } = work.shift();
+      if (first) {
+        const section = document.createElement('section');
+        section.innerHTML = `<h2>${escape(factory)}</h2><ul></ul>`;
+        nav.appendChild(section);
+        list = section.querySelector('ul');
+      }
+      list.insertAdjacentHTML('beforeend', blocks.map(itemHtml).join(''));
+    }
+    if (work.length) setTimeout(step, 0);
+  };
+  step();
 }
