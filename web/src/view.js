@@ -37,13 +37,14 @@ export function createView(onChange) {
       v.y += dy;
       changed();
     },
-    // Shows the world box whole and centred, never larger than life size.
-    fit(box, pad = 16) {
+    // Shows the world box whole and centred below the zoom buttons (`top`
+    // pixels), never larger than life size.
+    fit(box, pad = 16, top = 44) {
       const w = Math.max(1, box.x1 - box.x0);
       const h = Math.max(1, box.y1 - box.y0);
-      v.scale = clamp(Math.min(1, (v.width - 2 * pad) / w, (v.height - 2 * pad) / h));
+      v.scale = clamp(Math.min(1, (v.width - 2 * pad) / w, (v.height - top - pad) / h));
       v.x = (v.width - w * v.scale) / 2 - box.x0 * v.scale;
-      v.y = (v.height - h * v.scale) / 2 - box.y0 * v.scale;
+      v.y = top + (v.height - top - pad - h * v.scale) / 2 - box.y0 * v.scale;
       changed();
     },
     // Puts the world point in the middle, at `scale` if given.
