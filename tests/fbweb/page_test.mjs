@@ -164,6 +164,19 @@ try {
   await page.click('#disconnect');
   await until('the connection is gone', () => !/mix\.in4/.test(patchbay(state, '-l', 'out', 'osc1')));
 
+  // The same from the keyboard, in the panel of the block.
+  await page.focus('#side button[data-select="osc1"]');
+  await page.keyboard.press('Enter');
+  await page.waitForSelector('#connect-to');
+  await page.focus('#connect-to');
+  await page.keyboard.type('mix.in4');
+  await page.keyboard.press('Enter');
+  await until('connected from the keyboard', () => /mix\.in4/.test(patchbay(state, '-l', 'out', 'osc1')));
+  await page.waitForSelector('#editor button[data-to="mix.in4"]');
+  await page.focus('#editor button[data-to="mix.in4"]');
+  await page.keyboard.press('Enter');
+  await until('disconnected from the keyboard', () => !/mix\.in4/.test(patchbay(state, '-l', 'out', 'osc1')));
+
   // Filter and search leave only the matching blocks, drawn and listed.
   await page.select('#factory-filter', 'sine_osc');
   await page.waitForSelector('body[data-blocks="3"]');

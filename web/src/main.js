@@ -144,7 +144,8 @@ function applyNetworkChange(c) {
     const linked = [...(c.connections_added ?? []), ...(c.connections_removed ?? [])].some(
       (e) => e.from.startsWith(`${selected.name}.`) || e.to.startsWith(`${selected.name}.`),
     );
-    if (linked && !$('editor').contains(document.activeElement)) openBlock(selected.name);
+    // Its connections are shown again, unless a property is being edited.
+    if (linked && !document.activeElement?.dataset?.prop) reopenBlock(selected.name);
     else refreshBlock($('editor'), selected);
   }
   if (added.length || removed.length) tickets.refresh();
@@ -201,6 +202,13 @@ function openBlock(name) {
       change(() => call('POST', `${path(name)}/activate`, { active }), `${name} ${active ? 'activated' : 'deactivated'}`),
     destroy: () => change(() => call('DELETE', path(name)), `destroyed ${name}`),
   });
+}
+
+// Shows the block's panel again, the keyboard where it was.
+function reopenBlock(name) {
+  const focused = $('editor').contains(document.activeElement) ? document.activeElement.id : '';
+  openBlock(name);
+  if (focused) $(focused)?.focus();
 }
 
 // Selects a block: its editor in the panel; `centre` brings it into the
@@ -363,7 +371,7 @@ function start(scriptUrl) {
   wireDrawing();
   wireControls();
   tickets = createTickets(() => {
-    if (state.selection.block && !$('editor').contains(document.activeElement)) openBlock(state.selection.block);
+    if (state.selection.block && !document.activeElement?.dataset?.prop) reopenBlock(state.selection.block);
   });
   live = keepLive({
     onDocument,
