@@ -138,6 +138,21 @@ export function createGraph(pane, view, model) {
     if (focused) layer.querySelector(`g.block[data-block="${CSS.escape(focused)}"]`)?.focus({ preventScroll: true });
   };
 
+  // The ends of every connection, worked out once per version of the
+  // network and its places.
+  let cached = { version: -1, list: [] };
+  const segments = () => {
+    const { net, at, version } = model();
+    if (cached.version === version) return cached.list;
+    const list = [];
+    for (const e of net.edges.values()) {
+      const ends = edgeEnds(net, at, e);
+      if (ends) list.push({ a: blockOf(e.from), z: blockOf(e.to), ends });
+    }
+    cached = { version, list };
+    return list;
+  };
+
   const drawCanvas = (blocks) => {
     const { net, at, shown, selection } = model();
     const v = view.state;
@@ -151,14 +166,10 @@ export function createGraph(pane, view, model) {
     ctx.strokeStyle = colours.edge;
     ctx.lineWidth = 1 / v.scale;
     ctx.beginPath();
-    for (const e of net.edges.values()) {
-      const a = blockOf(e.from);
-      const z = blockOf(e.to);
-      if (!(names.has(a) || names.has(z)) || !shown.has(a) || !shown.has(z)) continue;
-      const ends = edgeEnds(net, at, e);
-      if (!ends) continue;
-      ctx.moveTo(ends[0].x, ends[0].y);
-      ctx.lineTo(ends[1].x, ends[1].y);
+    for (const s of segments()) {
+      if (!(names.has(s.a) || names.has(s.z)) || !shown.has(s.a) || !shown.has(s.z)) continue;
+      ctx.moveTo(s.ends[0].x, s.ends[0].y);
+      ctx.lineTo(s.ends[1].x, s.ends[1].y);
     }
     ctx.stroke();
     for (const b of blocks) {

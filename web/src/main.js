@@ -322,6 +322,9 @@ function wireDrawing() {
   $('zoom-out').addEventListener('click', () => view.zoomAt(0.8));
   $('zoom-fit').addEventListener('click', () => view.fit(state.box));
   $('relayout').addEventListener('click', () => state.net && layOutAll());
+  // The canvas and the minimap take their colours when drawn: draw again
+  // when the system switches between light and dark.
+  window.matchMedia('(prefers-color-scheme: dark)').addEventListener('change', () => state.net && showFiltered());
 }
 
 function wireControls() {
