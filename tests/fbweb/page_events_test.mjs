@@ -82,6 +82,8 @@ try {
   await page.goto(base + '/');
   await page.waitForSelector('body[data-fitted="true"][data-live="events"]');
   const before = await drawnBoxes(page);
+  // The layout ran on a worker: the page's script was fetched a second time.
+  assert.equal(requests.filter((r) => r === 'GET /app.js').length, 2);
 
   // A pushed property shows in the open editor; a pushed block and
   // connection are drawn; what was drawn stays where it was.
