@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The page's start: the token, the network kept live from fbweb, the
-// drawing with its view and overview, the side list, the editor panel and
-// the document upload and download. Run as a worker, the same script lays
-// out networks.
+// drawing with its view and overview, the side list and the editor panel.
+// Run as a worker, the same script lays out networks.
 import { adoptTokenFromAddress, call, setToken } from './api.js';
-import { applyChange, diff, flatten, visibleNames } from './model.js';
+import { applyChange, blockOf, diff, flatten, visibleNames } from './model.js';
 import { createGraph, handleConnectDrag } from './graph.js';
 import { createMinimap } from './minimap.js';
 import { createPlacement, placeLate, serveLayouts } from './placement.js';
@@ -14,6 +13,7 @@ import { createTickets } from './tickets.js';
 import { createView, handleViewInput, handleViewKeys } from './view.js';
 import { renderSideList } from './sidelist.js';
 import { refreshBlock, showBlock, showConnection, showNothing } from './editor.js';
+import { wireDocuments } from './documents.js';
 
 const $ = (id) => document.getElementById(id);
 const state = {
@@ -77,7 +77,7 @@ function scheduleSideList() {
   clearTimeout(sideListTimer);
   sideListTimer = setTimeout(() => {
     const blocks = [...state.shown].map((n) => state.net.blocks.get(n));
-    const edges = [...state.net.edges.values()].filter((e) => state.shown.has(e.from.split('.')[0]) && state.shown.has(e.to.split('.')[0]));
+    const edges = [...state.net.edges.values()].filter((e) => state.shown.has(blockOf(e.from)) && state.shown.has(blockOf(e.to)));
     renderSideList($('side'), { blocks, edges });
     fillInputPorts();
   }, 0);
@@ -241,42 +241,6 @@ function selectEdge(key) {
   graph.update();
 }
 
-async function download() {
-  try {
-    const r = await call('GET', '/api/network');
-    const url = URL.createObjectURL(new Blob([JSON.stringify(r.data, null, 2) + '\n'], { type: 'application/json' }));
-    const a = document.createElement('a');
-    a.href = url;
-    a.download = 'network.json';
-    a.click();
-    setTimeout(() => URL.revokeObjectURL(url), 1000);
-  } catch (e) {
-    fail(e);
-  }
-}
-
-// Shows the plan of an uploaded document and applies it when asked.
-async function upload(file) {
-  const text = await file.text();
-  try {
-    const r = await call('POST', '/api/restore?dry_run=1', text);
-    const lines = r.data.plan.length ? r.data.plan : ['nothing to do'];
-    $('plan-lines').innerHTML = '';
-    for (const line of lines) {
-      const li = document.createElement('li');
-      li.textContent = line;
-      $('plan-lines').appendChild(li);
-    }
-    $('plan-apply').onclick = () => {
-      $('plan-dialog').close();
-      change(() => call('POST', '/api/restore', text), `applied ${file.name}`);
-    };
-    $('plan-dialog').showModal();
-  } catch (e) {
-    fail(e);
-  }
-}
-
 function wireDrawing() {
   const pane = $('graph-pane');
   const svg = $('graph');
@@ -346,12 +310,7 @@ function wireControls() {
     ev.preventDefault();
     selectBlock([...state.shown][0], { centre: true, focus: true });
   });
-  $('download').addEventListener('click', download);
-  $('upload').addEventListener('change', (ev) => {
-    if (ev.target.files[0]) upload(ev.target.files[0]);
-    ev.target.value = '';
-  });
-  $('plan-cancel').addEventListener('click', () => $('plan-dialog').close());
+  wireDocuments({ fail, change });
   $('create-form').addEventListener('submit', (ev) => {
     ev.preventDefault();
     const factory = $('create-factory').value;
