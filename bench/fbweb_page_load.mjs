@@ -89,7 +89,7 @@ try {
   times.sort((a, b) => a - b);
   const p95 = times[Math.floor(times.length * 0.95)] ?? 0;
   // A block chosen in the side list, centred close up among its neighbours.
-  await page.click(`#side button[data-select="b${Math.floor(count / 2)}"]`);
+  await page.$eval(`#side button[data-select="b${Math.floor(count / 2)}"]`, (b) => b.click());
   await new Promise((r) => setTimeout(r, 500));
   await page.screenshot({ path: join(work, 'page-large-zoomed.png') });
   await page.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: 'dark' }]);
