@@ -2,7 +2,8 @@
 // The page's logic without a browser: a change found between two documents
 // turns the first into the second, pushed changes apply in place and
 // twice without harm, the event-stream reader splits events wherever the
-// pieces break, and the layout keeps blocks apart and long chains in shape.
+// pieces break, the layout keeps blocks apart and long chains in shape, and
+// the view zooms about a fixed point and fits a box.
 import assert from 'node:assert/strict';
 import { join } from 'node:path';
 import { pathToFileURL } from 'node:url';
@@ -11,6 +12,7 @@ const src = (file) => import(pathToFileURL(join(process.env.WEB_DIR, 'src', file
 const { applyChange, diff, flatten, visibleNames } = await src('model.js');
 const { eventReader } = await src('sse.js');
 const { layOut, blockWidth } = await src('layout.js');
+const { createView } = await src('view.js');
 
 const port = (name, connections = []) => ({ name, connections });
 const prop = (name, value) => ({ name, type: 'float', value });
@@ -132,5 +134,30 @@ const plain = (net) =>
   const aspect = long.width / long.height;
   assert.ok(aspect > 0.5 && aspect < 5, `a chain of ${n} folds to a screen's shape (${aspect.toFixed(2)})`);
   assert.ok(!overlaps(long, new Array(n).fill(50)));
+}
+// The view: a zoom keeps the point under the pointer in place, a fit shows
+// the whole box inside the screen below the buttons' strip, never enlarged.
+{
+  let changes = 0;
+  const view = createView(() => changes++);
+  view.resize(800, 600);
+  const before = view.toWorld(200, 150);
+  view.zoomAt(2.5, 200, 150);
+  const after = view.toWorld(200, 150);
+  assert.ok(Math.abs(before.x - after.x) < 1e-9 && Math.abs(before.y - after.y) < 1e-9);
+  assert.equal(view.state.scale, 2.5);
+  view.zoomAt(1e9);
+  assert.equal(view.state.scale, 4, 'zoom has a limit');
+
+  const box = { x0: 100, y0: -50, x1: 20100, y1: 4950 };
+  view.fit(box);
+  const seen = view.visibleBox();
+  assert.ok(seen.x0 <= box.x0 && seen.x1 >= box.x1 && seen.y0 <= box.y0 && seen.y1 >= box.y1, 'the whole box is seen');
+  assert.ok(view.toWorld(0, 44).y <= box.y0, 'nothing under the buttons');
+  view.fit({ x0: 0, y0: 0, x1: 10, y1: 10 });
+  assert.equal(view.state.scale, 1, 'a small box is shown life size');
+  view.centreOn(5, 5);
+  assert.deepEqual(view.toWorld(400, 300), { x: 5, y: 5 });
+  assert.ok(changes >= 6);
 }
 console.log('page model test passed');

@@ -85,6 +85,19 @@ try {
   await page.click('#zoom-fit');
   near((await drawnBoxes(page)).blocks.volume.x, volume.x, 'x after fitting again');
 
+  // Two fingers spread apart on the drawing zoom in about their middle.
+  const touch = await page.createCDPSession();
+  const middle = { x: volume.x + volume.w / 2, y: volume.y + volume.h / 2 };
+  const fingers = (spread) => [
+    { x: middle.x - spread, y: middle.y, id: 1 },
+    { x: middle.x + spread, y: middle.y, id: 2 },
+  ];
+  await touch.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: fingers(10) });
+  for (const spread of [15, 20, 25, 30]) await touch.send('Input.dispatchTouchEvent', { type: 'touchMove', touchPoints: fingers(spread) });
+  await touch.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
+  near((await drawnBoxes(page)).blocks.volume.w, volume.w * 3, 'width after the pinch');
+  await page.click('#zoom-fit');
+
   // From the keyboard: Tab reaches a block, its focus ring shows, Enter
   // opens its properties.
   await page.focus('#search');

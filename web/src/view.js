@@ -80,11 +80,13 @@ export function handleViewInput(surface, view, { isEmpty, onClick }) {
   let pinch = null;
   let press = null;
   surface.addEventListener('pointerdown', (ev) => {
-    if (!isEmpty(ev.target) && pointers.size === 0) return;
     const p = local(ev);
     pointers.set(ev.pointerId, p);
-    surface.setPointerCapture?.(ev.pointerId);
-    if (pointers.size === 1) press = { ...p, moved: false, target: ev.target };
+    // A press on empty space pans; one on a block stays the block's (its
+    // click, a drag from a port), though a second finger still pinches.
+    const empty = isEmpty(ev.target);
+    if (empty) surface.setPointerCapture?.(ev.pointerId);
+    if (pointers.size === 1) press = empty ? { ...p, moved: false, target: ev.target } : null;
     if (pointers.size === 2) {
       const [a, b] = [...pointers.values()];
       pinch = { distance: Math.hypot(a.x - b.x, a.y - b.y) };
