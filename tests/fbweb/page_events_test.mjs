@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The page against a stand-in for fbweb on 127.0.0.1 that pushes changes:
-// a pushed property, block and connection show in place (nothing drawn
-// moves), destroy and the activity switch follow the ticket list, and when
+// the stream carries the token of the page's address; a pushed property,
+// block and connection show in place (nothing drawn moves), destroy and the activity switch follow the ticket list, and when
 // the stream breaks the page goes on by polling.
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -49,6 +49,8 @@ const server = createServer((req, res) => {
       return json(200, network, { ETag: etag });
     }
     if (url.pathname === '/api/events') {
+      // The token reaches the stream as it reaches every other request.
+      if (req.headers.authorization !== 'Bearer s3cret') return json(401, { error: 'a valid token is needed' });
       res.writeHead(200, { 'Content-Type': 'text/event-stream', 'Cache-Control': 'no-store' });
       res.write(`: keep-alive\n\nevent: hello\ndata: ${JSON.stringify({ etag })}\n\n`);
       streams.add(res);
@@ -79,7 +81,7 @@ try {
   page.on('dialog', (d) => d.accept());
   page.on('console', (m) => process.env.DEBUG && console.log('console:', m.text()));
   page.on('pageerror', (e) => process.env.DEBUG && console.log('pageerror:', e.message));
-  await page.goto(base + '/');
+  await page.goto(base + '/?token=s3cret');
   await page.waitForSelector('body[data-fitted="true"][data-live="events"]');
   const before = await drawnBoxes(page);
   // The layout ran on a worker: the page's script was fetched a second time.
