@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Parsing JSON with a depth limit and refusing duplicate keys, both checked
-// while the text is read, before a deep or ambiguous value is built.
+// while the text is read, before a deep or ambiguous value is built. The
+// value is built here from the parser's events, each in constant time, so
+// that no input makes the parse slower than linear.
 #include "bounded_json.hpp"
 
-#include <set>
+#include <utility>
 #include <vector>
 
 #include "document_reader.hpp"
@@ -13,7 +15,6 @@ namespace fbjson {
 namespace {
 
 using json = nlohmann::json;
-using event = json::parse_event_t;
 
 // "line L, column C" of a byte offset in the text.
 std::string position(const std::string& text, std::size_t offset) {
@@ -29,50 +30,83 @@ std::string position(const std::string& text, std::size_t offset) {
     return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
-// A limit broken while parsing; thrown out of the parser's callback.
-struct broken_limit {
-    std::string message;
-};
-
-// The open arrays and objects while the parser reads, for the place of a
-// refusal and the keys seen in each object.
-class open_values {
+// Builds the value from the parser's events (nlohmann's SAX interface) and
+// throws document_error where a limit is broken or the text is not JSON.
+class bounded_builder {
 public:
-    bool on(int depth, event e, const json& parsed) {
-        switch (e) {
-        case event::object_start:
-        case event::array_start:
-            element();
-            if (depth >= max_depth)
-                throw broken_limit{place() + ": nested deeper than " + std::to_string(max_depth) + " levels"};
-            open_.push_back({e == event::array_start, 0, {}, {}});
-            break;
-        case event::key: {
-            frame& top = open_.back();
-            top.key.clear();  // the place of the object itself
-            const std::string& key = parsed.get_ref<const std::string&>();
-            if (!top.keys.insert(key).second) throw broken_limit{place() + ": key \"" + key + "\" given twice"};
-            top.key = key;
-            break;
-        }
-        case event::object_end:
-        case event::array_end: open_.pop_back(); break;
-        case event::value: element(); break;
-        }
+    bounded_builder(const std::string& text, json& root) : text_(text), root_(root) {}
+
+    bool null() { return put(nullptr) != nullptr; }
+    bool boolean(bool v) { return put(v) != nullptr; }
+    bool number_integer(json::number_integer_t v) { return put(v) != nullptr; }
+    bool number_unsigned(json::number_unsigned_t v) { return put(v) != nullptr; }
+    bool number_float(json::number_float_t v, const json::string_t& /*text*/) { return put(v) != nullptr; }
+    bool string(json::string_t& v) { return put(std::move(v)) != nullptr; }
+    bool binary(json::binary_t& v) { return put(json::binary(std::move(v))) != nullptr; }
+    bool start_object(std::size_t /*elements*/) { return open(json::object(), false); }
+    bool start_array(std::size_t /*elements*/) { return open(json::array(), true); }
+    bool end_object() { return close(); }
+    bool end_array() { return close(); }
+
+    bool key(json::string_t& k) {
+        frame& top = open_.back();
+        top.key.clear();  // the place of the object itself
+        if (top.value->contains(k)) throw document_error(place() + ": key \"" + k + "\" given twice");
+        top.key = std::move(k);
         return true;
+    }
+
+    bool parse_error(std::size_t byte, const std::string& /*token*/, const json::exception& e) {
+        std::string why = e.what();
+        if (e.id / 100 == 1) {
+            // nlohmann's own text after its "[json.exception.parse_error.101] ...: " prefix
+            if (const auto colon = why.find(": "); colon != std::string::npos) why = why.substr(colon + 2);
+            throw document_error(position(text_, byte == 0 ? 0 : byte - 1) + ": " + why);
+        }
+        // A number too large for any type (out_of_range 406), without a position.
+        if (const auto bracket = why.find("] "); bracket != std::string::npos) why = why.substr(bracket + 2);
+        throw document_error(why);
     }
 
 private:
     struct frame {
+        json* value;
         bool array;
-        std::size_t count;          // array: elements seen so far
-        std::string key;            // object: the key being read
-        std::set<std::string> keys;  // object: every key seen
+        std::size_t count;  // array: elements so far
+        std::string key;    // object: the key being read
     };
 
-    // Counts an element of the enclosing array.
-    void element() {
-        if (!open_.empty() && open_.back().array) ++open_.back().count;
+    // Adds a value to the open array or object (or makes it the root); the
+    // place it now has.
+    json* put(json&& v) {
+        if (open_.empty()) {
+            root_ = std::move(v);
+            return &root_;
+        }
+        frame& top = open_.back();
+        if (top.array) {
+            ++top.count;
+            top.value->push_back(std::move(v));
+            return &top.value->back();
+        }
+        json& slot = (*top.value)[top.key];
+        slot = std::move(v);
+        return &slot;
+    }
+
+    bool open(json&& empty, bool array) {
+        if (open_.size() >= static_cast<std::size_t>(max_depth)) {
+            if (!open_.empty() && open_.back().array) ++open_.back().count;
+            throw document_error(place() + ": nested deeper than " + std::to_string(max_depth) + " levels");
+        }
+        json* value = put(std::move(empty));
+        open_.push_back({value, array, 0, {}});
+        return true;
+    }
+
+    bool close() {
+        open_.pop_back();
+        return true;
     }
 
     // Where the parser is, as "a.b[2].c"; "document" at the top.
@@ -85,28 +119,18 @@ private:
         return out.empty() ? "document" : out;
     }
 
+    const std::string& text_;
+    json& root_;
     std::vector<frame> open_;
 };
 
 }  // namespace
 
 json parse_bounded(const std::string& text) {
-    open_values open;
-    try {
-        return json::parse(text, [&open](int depth, event e, json& parsed) { return open.on(depth, e, parsed); });
-    } catch (const broken_limit& e) {
-        throw document_error(e.message);
-    } catch (const json::parse_error& e) {
-        std::string why = e.what();
-        // nlohmann's own text after its "[json.exception.parse_error.101] " prefix
-        if (const auto colon = why.find(": "); colon != std::string::npos) why = why.substr(colon + 2);
-        throw document_error(position(text, e.byte == 0 ? 0 : e.byte - 1) + ": " + why);
-    } catch (const json::exception& e) {
-        // A number too large for any type (out_of_range 406), without a position.
-        std::string why = e.what();
-        if (const auto bracket = why.find("] "); bracket != std::string::npos) why = why.substr(bracket + 2);
-        throw document_error(why);
-    }
+    json root;
+    bounded_builder builder(text, root);
+    json::sax_parse(text, &builder);
+    return root;
 }
 
 }  // namespace fbjson

@@ -15,7 +15,7 @@ body_budget::share::~share() {
 body_budget::share body_budget::take(std::size_t bytes) {
     if (bytes > max_body_bytes)
         throw body_too_large("a body of " + std::to_string(bytes) + " bytes is over the limit of " +
-                                std::to_string(max_body_bytes));
+                             std::to_string(max_body_bytes));
     if (bytes <= small_body_bytes) return share(*this, 0);
     const std::lock_guard<std::mutex> lock(lock_);
     if (bytes > free_) throw budget_exhausted("too many large requests at once; try again shortly");
