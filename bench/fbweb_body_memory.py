@@ -2,8 +2,9 @@
 """Peak memory of fbweb for large request bodies, for the figures in the
 documentation (not a test): fbweb's VmHWM (/proc/PID/status) after one body
 of SIZE bytes and, on a fresh server, after four sent at once. The body is a
-property write {"cutoff": [0,0,...]} that the device refuses (a list for a
-float property), so that only reading and checking it costs memory. Talks
+property write {"cutoff": [0,0,...]} (or [0,{},{},...]) that is refused (a
+list for a float property), so that only reading and checking it costs
+memory. Talks
 to 127.0.0.1 only; one server per figure.
 
     FBEMU=build/native/emu/fbemu FBWEB=build/native/fbweb/fbweb WORK=/tmp/mem \\
@@ -20,11 +21,16 @@ from fbweb_server import Server  # noqa: E402  (the tests' server runner)
 PATH = "/api/blocks/lowpass/properties"
 
 
-def body_of(size):
-    """{"cutoff":[0,0,...]} of exactly `size` bytes (size >= 13)."""
+# The element repeated in the array: numbers, the cheapest to write, and
+# empty objects, the dearest to hold.
+ELEMENTS = {"numbers": b",0", "objects": b",{}"}
+
+
+def body_of(size, element):
+    """{"cutoff":[0,...]} of exactly `size` bytes (size >= 13)."""
     head, tail = b'{"cutoff":[0', b"]}"
-    zeros = (size - len(head) - len(tail)) // 2
-    body = head + b",0" * zeros + tail
+    count = (size - len(head) - len(tail)) // len(element)
+    body = head + element * count + tail
     return body + b" " * (size - len(body))
 
 
@@ -63,13 +69,15 @@ def peak(body, clients):
 
 def main():
     sizes = [float(a) for a in sys.argv[1:]] or [16, 1]
-    print("%-10s %-8s %10s %10s %10s  %s" % ("body", "at once", "start MiB", "peak MiB", "after MiB", "statuses"))
+    print("%-10s %-8s %-8s %10s %10s %10s  %s" % (
+        "body", "array of", "at once", "start MiB", "peak MiB", "after MiB", "statuses"))
     for mib in sizes:
-        body = body_of(int(mib * 1024 * 1024))
-        for clients in (1, 4):
-            start, high, held, statuses = peak(body, clients)
-            print("%-10s %-8d %10.1f %10.1f %10.1f  %s" % (
-                "%g MiB" % mib, clients, start / 1024, high / 1024, held / 1024, " ".join(statuses)))
+        for kind, element in ELEMENTS.items():
+            body = body_of(int(mib * 1024 * 1024), element)
+            for clients in (1, 4):
+                start, high, held, statuses = peak(body, clients)
+                print("%-10s %-8s %-8d %10.1f %10.1f %10.1f  %s" % (
+                    "%g MiB" % mib, kind, clients, start / 1024, high / 1024, held / 1024, " ".join(statuses)))
 
 
 if __name__ == "__main__":
