@@ -15,7 +15,7 @@ using fbweb::body_budget;
 
 TEST(BodyBudget, LargeBodiesShareTheBudgetSmallOnesAreFree) {
     body_budget budget;
-    const std::size_t large = fbweb::max_body_bytes;
+    const std::size_t large = fbweb::large_bodies_in_flight / 2;
     {
         const auto first = budget.take(large);
         const auto second = budget.take(large);
