@@ -157,9 +157,15 @@ boost::any string_of(const declared_type& d, const boost::any& v) {
 
 boost::any float_vector_of(const declared_type& d, const boost::any& v) {
     if (const auto* xs = held<std::vector<float>>(v)) return *xs;
+    const declared_type element{"float", {}};
+    if (const auto* xs = held<std::vector<double>>(v)) {
+        std::vector<float> out;
+        out.reserve(xs->size());
+        for (const double x : *xs) out.push_back(boost::any_cast<float>(float_of(element, x)));
+        return out;
+    }
     const auto* items = held<std::vector<boost::any>>(v);
     if (items == nullptr) wrong_type(d, v);
-    const declared_type element{"float", {}};
     std::vector<float> out;
     for (const boost::any& item : *items) out.push_back(boost::any_cast<float>(float_of(element, item)));
     return out;

@@ -108,12 +108,16 @@ private:
             c.block = name;
             c.property = p.name;
             c.declared = declaration(k, p, where);
-            // A value no write can carry passes only when it is already there.
-            if (k.device != nullptr && same_loose_value(k.device->property(p.name)->value, p.value)) continue;
+            // The wanted value is converted first, so that whether it is valid
+            // does not depend on what the device holds. A value no write can
+            // carry passes only when it is already there.
+            const boost::any* held = k.device != nullptr ? &k.device->property(p.name)->value : nullptr;
             try {
                 c.new_value = convert_value(c.declared, p.value);
-                if (k.device != nullptr) c.old_value = convert_value(c.declared, k.device->property(p.name)->value);
+                if (held != nullptr) c.old_value = convert_value(c.declared, *held);
             } catch (const value_error& e) {
+                const bool unwritable = e.why == value_error::reason::not_writable || !c.new_value.empty();
+                if (unwritable && held != nullptr && same_loose_value(*held, p.value)) continue;
                 throw plan_error(where + ": " + e.what());
             }
             if (!c.old_value.empty() && same_value(c.old_value, c.new_value)) continue;

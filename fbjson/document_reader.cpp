@@ -3,8 +3,13 @@
 #include "document_reader.hpp"
 
 #include <initializer_list>
+#include <map>
+#include <set>
+#include <utility>
 
 #include <nlohmann/json.hpp>
+
+#include "bounded_json.hpp"
 
 namespace fbjson {
 
@@ -14,20 +19,6 @@ using json = nlohmann::json;
 using namespace tarn::fb;
 
 [[noreturn]] void bad(const std::string& where, const std::string& why) { throw document_error(where + ": " + why); }
-
-// "line L, column C" of a byte offset in the text.
-std::string position(const std::string& text, std::size_t offset) {
-    std::size_t line = 1, column = 1;
-    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
-        if (text[i] == '\n') {
-            ++line;
-            column = 1;
-        } else {
-            ++column;
-        }
-    }
-    return "line " + std::to_string(line) + ", column " + std::to_string(column);
-}
 
 void only_keys(const json& j, const std::string& where, std::initializer_list<const char*> keys) {
     if (!j.is_object()) bad(where, "an object expected");
@@ -62,7 +53,16 @@ std::vector<std::string> texts(const json& j, const std::string& where) {
     return out;
 }
 
-// A JSON value as the loose value the library converts.
+// An array of numbers only, which the loose value holds as doubles: 8 bytes
+// an element instead of a boxed value each.
+bool all_numbers(const json& j) {
+    for (const json& e : j)
+        if (!e.is_number()) return false;
+    return true;
+}
+
+// A JSON value as the loose value the library converts. The parser bounds
+// the depth, so the recursion is bounded too.
 boost::any loose(const json& j) {
     switch (j.type()) {
     case json::value_t::number_integer: return j.get<long long>();
@@ -71,7 +71,14 @@ boost::any loose(const json& j) {
     case json::value_t::string: return j.get<std::string>();
     case json::value_t::boolean: return j.get<bool>();
     case json::value_t::array: {
+        if (!j.empty() && all_numbers(j)) {
+            std::vector<double> numbers;
+            numbers.reserve(j.size());
+            for (const json& e : j) numbers.push_back(e.get<double>());
+            return numbers;
+        }
         std::vector<boost::any> items;
+        items.reserve(j.size());
         for (const json& e : j) items.push_back(loose(e));
         return items;
     }
@@ -87,6 +94,17 @@ boost::any loose(const json& j) {
 // fbdump's form of an enum value: {"index": N} with "choices" or without.
 bool enum_object(const json& v) { return v.is_object() && v.contains("index") && v.size() == 1 + v.count("choices"); }
 
+// A property's value: fbdump's enum object as its index and choices, any
+// other value as it is.
+void read_value(wanted_property& p, const json& v, const std::string& where) {
+    if (enum_object(v)) {
+        p.choices = texts(list(v, "choices", where), where + ".choices");
+        p.value = loose(v["index"]);
+    } else {
+        p.value = loose(v);
+    }
+}
+
 wanted_property property_of(const json& j, const std::string& where) {
     only_keys(j, where, {"name", "type", "value"});
     wanted_property p;
@@ -97,12 +115,7 @@ wanted_property property_of(const json& j, const std::string& where) {
     }
     const auto v = j.find("value");
     if (v == j.end()) bad(where, "\"value\" missing");
-    if (enum_object(*v)) {
-        p.choices = texts(list(*v, "choices", where + ".value"), where + ".value.choices");
-        p.value = loose((*v)["index"]);
-    } else {
-        p.value = loose(*v);
-    }
+    read_value(p, *v, where + ".value");
     return p;
 }
 
@@ -128,26 +141,49 @@ wanted_block block_of(const json& j, const std::string& where) {
     return b;
 }
 
-json parsed(const std::string& text) {
-    try {
-        return json::parse(text);
-    } catch (const json::parse_error& e) {
-        std::string why = e.what();
-        // nlohmann's own text after its "[json.exception.parse_error.101] " prefix
-        if (const auto colon = why.find(": "); colon != std::string::npos) why = why.substr(colon + 2);
-        throw document_error(position(text, e.byte == 0 ? 0 : e.byte - 1) + ": " + why);
-    } catch (const json::exception& e) {
-        // A number too large for any type (out_of_range 406), without a position.
-        std::string why = e.what();
-        if (const auto bracket = why.find("] "); bracket != std::string::npos) why = why.substr(bracket + 2);
-        throw document_error(why);
-    }
+using edge = std::pair<std::string, std::string>;  // (output "block.port", input "block.port")
+
+// The connections a document writes on one side of its blocks, and which
+// blocks list that side at all.
+struct side {
+    std::set<edge> edges;
+    std::set<std::string> listing;
+};
+
+void add_side(side& s, const wanted_block& b, bool output) {
+    const auto& ports = output ? b.outputs : b.inputs;
+    if (!ports) return;
+    s.listing.insert(b.name);
+    for (const wanted_port& p : *ports)
+        for (const std::string& peer : p.connections)
+            s.edges.emplace(output ? edge{b.name + "." + p.name, peer} : edge{peer, b.name + "." + p.name});
+}
+
+std::string block_of_endpoint(const std::string& endpoint) { return endpoint.substr(0, endpoint.find('.')); }
+
+// A connection written on one side must be on the other side too, when the
+// document lists that side of the other block: one document, one network.
+void check_both_sides(const wanted_network& net) {
+    side outputs, inputs;
+    for (const wanted_factory& f : net.factories)
+        for (const wanted_block& b : f.blocks) {
+            add_side(outputs, b, true);
+            add_side(inputs, b, false);
+        }
+    for (const edge& e : outputs.edges)
+        if (inputs.listing.count(block_of_endpoint(e.second)) != 0 && inputs.edges.count(e) == 0)
+            bad("connection " + e.first + " -> " + e.second,
+                "listed on output " + e.first + " but not on input " + e.second);
+    for (const edge& e : inputs.edges)
+        if (outputs.listing.count(block_of_endpoint(e.first)) != 0 && outputs.edges.count(e) == 0)
+            bad("connection " + e.first + " -> " + e.second,
+                "listed on input " + e.second + " but not on output " + e.first);
 }
 
 }  // namespace
 
 wanted_network read_document(const std::string& text) {
-    const json document = parsed(text);
+    const json document = parse_bounded(text);
     only_keys(document, "document", {"factories"});
     if (!document.contains("factories")) bad("document", "\"factories\" missing");
     wanted_network net;
@@ -162,18 +198,19 @@ wanted_network read_document(const std::string& text) {
             f.blocks.push_back(block_of(blocks[k], where + ".blocks[" + std::to_string(k) + "]"));
         net.factories.push_back(std::move(f));
     }
+    check_both_sides(net);
     return net;
 }
 
 std::vector<wanted_property> read_property_values(const std::string& text) {
-    const json values = parsed(text);
+    const json values = parse_bounded(text);
     if (!values.is_object()) bad("values", "an object of property values expected");
     std::vector<wanted_property> out;
     for (const auto& item : values.items()) {
         if (item.key().empty()) bad("values", "a property name expected");
         wanted_property p;
         p.name = item.key();
-        p.value = loose(item.value());
+        read_value(p, item.value(), item.key());
         out.push_back(std::move(p));
     }
     return out;

@@ -20,6 +20,8 @@ the order it is applied:
   connect OUTPUT INPUT
   keep FACTORY BLOCK                (on the device, not in the document)
 
+A plan without changes and kept blocks is the line "nothing to do".
+
 A name, choice or text with a blank, a quote or a control character is in
 double quotes ("saw tooth", "a\"b", "x\ny"), so awk's fields stay whole.
 
@@ -32,8 +34,8 @@ options:
   -x, --exact     also disconnect connections the document does not have
                   (on the sides of blocks whose "inputs"/"outputs" it lists)
   -n, --dry-run   print the plan and change nothing
-  --check         print the plan and change nothing; exit 2 when the device
-                  does not match the document
+  --check         print the plan and change nothing; exit 2 when the plan
+                  is not "nothing to do" (a change or a kept block)
   -q, --quiet     no plan lines
   -h, --help      this text
   -V, --version   the version
@@ -41,7 +43,9 @@ options:
 The document may list only the properties to set; a block without "inputs"
 or "outputs" keeps its connections on that side; "type" may be left out;
 an enum value may be a choice name, an index or {"choices", "index"}; a
-connection may be written on either side or both. Blocks of factories the
+connection may be written on either side or both (the same on both when
+both blocks list that side). A key given twice, an enum value as a float
+and nesting deeper than 32 levels are refused. Blocks of factories the
 document does not name are left alone.
 
 exit status:
@@ -49,7 +53,8 @@ exit status:
   1  failure: bad command line, unreadable or invalid document, a change
      the device cannot take, a device error; "fbrestore: " and the reason
      on standard error, and the device is as it was
-  2  --check only: the device does not match the document
+  2  --check only: the device does not match the document (the plan is
+     not "nothing to do")
 )";
 
 }  // namespace fbrestore

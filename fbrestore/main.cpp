@@ -38,11 +38,15 @@ std::string read_text(const std::string& file) {
     return text;
 }
 
+// Whether the device is the document: nothing to change and no block on the
+// device that the document leaves out of a factory it lists.
+bool device_matches(const tarn::fb::plan& p) { return p.empty() && p.kept.empty(); }
+
 void print_plan(const tarn::fb::plan& p) {
     for (const tarn::fb::change& c : p.changes) std::cout << tarn::fb::describe(c) << '\n';
     for (std::size_t i = 0; i < p.kept.size(); ++i)
         std::cout << tarn::fb::describe_kept(p.kept_factories[i], p.kept[i]) << '\n';
-    if (p.empty()) std::cout << "nothing to do\n";
+    if (device_matches(p)) std::cout << "nothing to do\n";
     std::cout << std::flush;
 }
 
@@ -56,7 +60,7 @@ int restore(const fbrestore::options& o) {
     tarn::fb::driver& session = tarn::fb::driver::instance();
     const tarn::fb::plan p = tarn::fb::make_plan(tarn::fb::read_network(session), wanted, {o.exact});
     if (!o.quiet) print_plan(p);
-    if (o.check) return p.empty() ? matches : differs;
+    if (o.check) return device_matches(p) ? matches : differs;
     if (!o.dry_run) tarn::fb::apply(session, p);
     return matches;
 }

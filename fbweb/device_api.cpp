@@ -65,8 +65,12 @@ void device_api::write_properties(const std::string& block, const std::vector<wa
         if (listed == nullptr)
             throw value_error(value_error::reason::unknown_property,
                               "block " + block + " has no property " + wanted.name);
+        const declared_type declared = declaration_of(*listed);
+        if (!wanted.choices.empty() && wanted.choices != declared.choices)
+            throw value_error(value_error::reason::unknown_choice,
+                              "property " + wanted.name + ": the choices do not agree with the device's");
         try {
-            writes.push_back(to_property(wanted.name, convert_value(declaration_of(*listed), wanted.value)));
+            writes.push_back(to_property(wanted.name, convert_value(declared, wanted.value)));
         } catch (const value_error& e) {
             throw value_error(e.why, "property " + wanted.name + ": " + e.what());
         }

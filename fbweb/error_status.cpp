@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <tarn/fb/network.hpp>
 
+#include "body_budget.hpp"
 #include "device_api.hpp"
 #include "document_reader.hpp"
 #include "requests.hpp"
@@ -33,6 +34,10 @@ error_reply reply_for(const std::exception_ptr& failure) {
         return {400, error_body(e.what())};
     } catch (const fbjson::document_error& e) {
         return {400, error_body(e.what())};
+    } catch (const budget_exhausted& e) {
+        return {503, error_body(e.what())};
+    } catch (const body_too_large& e) {
+        return {413, error_body(e.what())};
     } catch (const not_found& e) {
         return {404, error_body(e.what())};
     } catch (const tarn::fb::value_error& e) {

@@ -33,14 +33,16 @@ API (JSON in and out; errors as {"error": "..."}):
   PATCH  /api/blocks/NAME/properties    {"prop": value, ...}: typed write
   POST   /api/connections               {"from", "to"}: connect
   DELETE /api/connections               {"from", "to"}: disconnect
-  POST   /api/restore[?dry_run=1]       a network document: {"plan", "applied"}
+  POST   /api/restore[?dry_run]         a network document: {"plan", "applied"};
+                                        dry_run bare, 1 or true: plan only
 Requests that change the network need "Content-Type: application/json".
+Bodies: at most 1 MiB, nested at most 32 levels, no key twice in an object.
 Statuses: 400 malformed, 401 no valid token, 403 read-only, 404 unknown block,
-409 refused by the device, 415 not JSON, 422 a value the type cannot hold,
-503 device missing.
+409 refused by the device, 413 body too large, 415 not JSON, 422 a value the
+type cannot hold, 503 device missing or too many large bodies at once.
 
-At start fbweb prints the address to open (with ?token= when a token is
-needed) on standard output.
+At start fbweb prints the address to open on standard output; with a token,
+the token itself only when standard output is a terminal, else the file.
 
 exit status:
   0  stopped by SIGINT or SIGTERM, or --help or --version

@@ -2,6 +2,7 @@
 // fbweb: serves the device's function-block network as a page and a JSON API.
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -15,6 +16,7 @@
 #include <tool.hpp>
 
 #include "access.hpp"
+#include "body_budget.hpp"
 #include "device_api.hpp"
 #include "options.hpp"
 #include "routes.hpp"
@@ -39,7 +41,7 @@ void configure(httplib::Server& server, const fbweb::options& o) {
     server.set_read_timeout(5, 0);
     server.set_write_timeout(5, 0);
     server.set_keep_alive_timeout(2);
-    server.set_payload_max_length(16 * 1024 * 1024);
+    server.set_payload_max_length(fbweb::max_body_bytes);
     server.set_default_headers(
         {{"X-Content-Type-Options", "nosniff"}, {"Referrer-Policy", "no-referrer"}, {"X-Frame-Options", "DENY"}});
     if (o.log) {
@@ -81,7 +83,14 @@ int serve(const fbweb::options& o) {
 
     const std::string base = "http://" + url_host(o.host) + ":" + std::to_string(port) + "/";
     say("fbweb: listening on " + base);
-    if (!token.empty()) say("fbweb: open " + base + "?token=" + token);
+    // The token goes to a terminal only: a log (the journal under a unit) is
+    // readable by more people than the token file.
+    if (!token.empty()) {
+        if (isatty(STDOUT_FILENO) == 1)
+            say("fbweb: open " + base + "?token=" + token);
+        else
+            say("fbweb: open " + base + "?token=TOKEN with the token in " + o.token_file);
+    }
 
     std::atomic<bool> ended{false};
     std::thread stopper([&server, &stop_signals, &ended] {

@@ -6,6 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bounded_json.hpp"
+#include "document_reader.hpp"
+
 namespace fbweb {
 
 namespace {
@@ -16,11 +19,10 @@ using json = nlohmann::json;
 json object_with(const std::string& body, std::initializer_list<const char*> keys) {
     json j;
     try {
-        j = json::parse(body, nullptr, false);
-    } catch (const json::exception&) {
-        j = json(json::value_t::discarded);  // a number beyond every type
+        j = fbjson::parse_bounded(body);
+    } catch (const fbjson::document_error& e) {
+        throw body_error(std::string("the body: ") + e.what());
     }
-    if (j.is_discarded()) throw body_error("the body is not JSON");
     if (!j.is_object()) throw body_error("the body must be a JSON object");
     for (const char* key : keys) {
         const auto it = j.find(key);
@@ -48,6 +50,13 @@ std::string endpoint(const json& j, const char* key) {
 }
 
 }  // namespace
+
+bool dry_run_flag(const std::optional<std::string>& value) {
+    if (!value) return false;
+    if (*value == "0" || *value == "false") return false;
+    if (value->empty() || *value == "1" || *value == "true") return true;
+    throw body_error("dry_run must be 1, true, 0 or false (or given without a value), not \"" + *value + "\"");
+}
 
 create_request read_create_request(const std::string& body) {
     const json j = object_with(body, {"factory", "name"});

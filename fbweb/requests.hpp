@@ -2,6 +2,7 @@
 #pragma once
 // The JSON bodies of the API's requests, read into plain values. Whatever
 // the bytes, a body is either read or refused with body_error.
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -26,5 +27,10 @@ struct connection_request {
     std::string to;
 };
 connection_request read_connection_request(const std::string& body);
+
+// The dry_run query parameter: absent (nullopt) or "0" or "false" is no dry
+// run; present without a value, "1" or "true" is one; anything else is
+// refused (body_error), so that a misspelt value never changes the device.
+bool dry_run_flag(const std::optional<std::string>& value);
 
 }  // namespace fbweb

@@ -4,11 +4,13 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 #include <nlohmann/json.hpp>
 
 #include "access.hpp"
 #include "assets.hpp"
+#include "body_budget.hpp"
 #include "document_reader.hpp"
 #include "error_status.hpp"
 
@@ -46,6 +48,18 @@ std::string etag_of(const std::string& text) {
     char out[21];
     std::snprintf(out, sizeof out, "\"%016llx\"", static_cast<unsigned long long>(h));
     return out;
+}
+
+// The large bodies handled at once, shared by every connection.
+body_budget& large_bodies() {
+    static body_budget budget;
+    return budget;
+}
+
+// The dry_run parameter as given: absent, bare ("?dry_run") or with a value.
+std::optional<std::string> dry_run_parameter(const httplib::Request& req) {
+    if (!req.has_param("dry_run")) return std::nullopt;
+    return req.get_param_value("dry_run");
 }
 
 bool changes_network(const std::string& method) { return method != "GET" && method != "HEAD" && method != "OPTIONS"; }
@@ -118,6 +132,7 @@ void add_api_routes(httplib::Server& server, device_api& api, const access_rules
     server.Patch(R"(/api/blocks/([^/]+)/properties)",
                  guarded([&api](const httplib::Request& req, httplib::Response& res) {
                      const std::string block = req.matches[1];
+                     const body_budget::share held = large_bodies().take(req.body.size());
                      const auto values = fbjson::read_property_values(req.body);
                      api.write_properties(block, values);
                      json written = json::array();
@@ -138,9 +153,9 @@ void add_api_routes(httplib::Server& server, device_api& api, const access_rules
                   }));
 
     server.Post("/api/restore", guarded([&api](const httplib::Request& req, httplib::Response& res) {
-                    const std::string dry_run = req.get_param_value("dry_run");
-                    const restore_result result =
-                        api.restore(fbjson::read_document(req.body), !dry_run.empty() && dry_run != "0");
+                    const bool dry_run = dry_run_flag(dry_run_parameter(req));
+                    const body_budget::share held = large_bodies().take(req.body.size());
+                    const restore_result result = api.restore(fbjson::read_document(req.body), dry_run);
                     reply(res, 200, json{{"plan", result.plan}, {"applied", result.applied}});
                 }));
 

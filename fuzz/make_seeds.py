@@ -122,6 +122,47 @@ CORPORA = {
     },
 }
 
+def nested(depth, inner=b'1'):
+    return b'[' * depth + inner + b']' * depth
+
+
+def document(value, extra=b''):
+    """A document setting osc1's frequency to `value` (JSON text)."""
+    return (b'{"factories": [{"name": "sine_osc", "blocks": [{"name": "osc1", "properties": '
+            b'[{"name": "frequency", "value": ' + value + b'}]' + extra + b'}]}]}')
+
+
+SIDES = (b'{"factories": [{"name": "sine_osc", "blocks": [{"name": "osc1", '
+         b'"outputs": [{"name": "out", "connections": ["mix.in3"]}]}]}, '
+         b'{"name": "mixer", "blocks": [{"name": "mix", "inputs": [{"name": "in3", "connections": []}]}]}]}')
+
+# Deep nesting and large arrays need long inputs: these targets run with a
+# max_len that takes every seed whole.
+HOSTILE_DOCUMENTS = {
+    'deep_value': document(nested(20000)),
+    'at_depth_limit': document(nested(25)),
+    'beyond_depth_limit': document(nested(26)),
+    'deep_objects': document(b'{"a": ' * 5000 + b'1' + b'}' * 5000),
+    'large_float_array': document(b'[' + b'0.5,' * 30000 + b'0]'),
+    'large_mixed_array': document(b'[' + b'{}, [], "", null, ' * 5000 + b'0]'),
+    'duplicate_keys': document(b'1', b', "name": "osc2"'),
+    'sides_disagree': SIDES,
+    'enum_forms': (b'{"factories": [{"name": "sine_osc", "blocks": [{"name": "osc1", "properties": ['
+                   b'{"name": "waveform", "value": 0.0}, {"name": "waveform", "value": {"index": 1}}, '
+                   b'{"name": "waveform", "value": {"choices": ["sine", "square", "sawtooth"], "index": 2}}]}]}]}'),
+}
+
+CORPORA['documents'] = HOSTILE_DOCUMENTS
+CORPORA['api_bodies'] = {
+    'deep_property_value': b'{"cutoff": ' + nested(20000) + b'}',
+    'deep_document_value': HOSTILE_DOCUMENTS['deep_value'],
+    'large_property_array': b'{"taps": [' + b'0,' * 60000 + b'0]}',
+    'duplicate_property': b'{"channels": 7, "channels": 9}',
+    'duplicate_connection_key': b'{"from": "osc1.out", "to": "mix.in4", "to": "mix.in3"}',
+    'enum_object': b'{"mode": {"index": 1}, "wave": {"choices": ["a", "b"], "index": 0}, "x": 0.0}',
+    'sides_disagree': SIDES,
+}
+
 for target, seeds in CORPORA.items():
     directory = os.path.join(HERE, 'corpus', target)
     os.makedirs(directory, exist_ok=True)

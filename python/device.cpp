@@ -160,8 +160,19 @@ py::object snapshot(const device& d) {
     return py::module_::import("json").attr("loads")(text(document));
 }
 
+// The document as JSON text. A document nested beyond what Python's encoder
+// recurses through is a ValueError, as one beyond the reader's limit is.
+std::string document_text(const py::object& doc) {
+    try {
+        return bytes_of(py::module_::import("json").attr("dumps")(doc, py::arg("allow_nan") = false));
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_RecursionError)) throw;
+        throw py::value_error("document: nested too deep");
+    }
+}
+
 py::list restore(const device& d, const py::object& doc, bool dry_run, bool exact) {
-    const std::string document = bytes_of(py::module_::import("json").attr("dumps")(doc, py::arg("allow_nan") = false));
+    const std::string document = document_text(doc);
     const auto lines = without_gil([&] { return restore_document(*d.session, document, dry_run, exact); });
     py::list out;
     for (const std::string& line : lines) out.append(text(line));

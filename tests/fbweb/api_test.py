@@ -5,12 +5,14 @@ was."""
 
 import json
 import os
+import pty
 import re
+import select
 import signal
 import subprocess
 import unittest
 
-from fbweb_server import FBWEB, WORK, Server, bare_command, block_of, value_of
+from fbweb_server import FBEMU, FBWEB, WORK, Server, bare_command, block_of, value_of
 
 JSON = "application/json"
 
@@ -117,6 +119,61 @@ class ApiTest(unittest.TestCase):
         self.assertRefused(400, "POST", "/api/restore", "")
         self.assertRefused(400, "POST", "/api/blocks", '{"factory": "gain", "name": "x", "n": -1e999}')
 
+    def test_hostile_bodies_refused_without_a_crash(self):
+        deep = "[" * 20000 + "1" + "]" * 20000
+        document = '{"factories": [{"name": "biquad_filter", "blocks": [{"name": "lowpass", ' \
+            '"properties": [{"name": "cutoff", "value": %s}]}]}]}'
+        for method, path, body, why in (
+            ("PATCH", "/api/blocks/lowpass/properties", '{"cutoff": %s}' % deep, "nested deeper than 32 levels"),
+            ("POST", "/api/restore?dry_run=1", document % deep, "nested deeper than 32 levels"),
+            ("POST", "/api/blocks", '{"factory": "gain", "name": "x", "n": %s}' % deep, "nested deeper"),
+            ("PATCH", "/api/blocks/mix/properties", '{"channels": 7, "channels": 9}', 'key "channels" given twice'),
+            ("POST", "/api/connections", '{"from": "osc1.out", "to": "mix.in4", "to": "mix.in3"}', '"to" given twice'),
+            ("POST", "/api/restore", '{"factories": [], "factories": []}', 'key "factories" given twice'),
+        ):
+            with self.subTest(method=method, path=path, why=why):
+                self.assertIn(why, self.assertRefused(400, method, path, body)["error"])
+        # At the limit a value is read (and refused by its type); the server still answers.
+        self.assertRefused(422, "POST", "/api/restore", document % ("[" * 25 + "1" + "]" * 25))
+        self.assertEqual(self.server.request("GET", "/api/blocks/lowpass").status, 200)
+
+    def test_body_limit(self):
+        limit = 1024 * 1024
+        at_limit = '{"cutoff": [%s]}' % ",".join(["0"] * ((limit - 14) // 2))
+        at_limit += " " * (limit - len(at_limit))
+        self.assertRefused(422, "PATCH", "/api/blocks/lowpass/properties", at_limit)
+        self.assertRefused(413, "PATCH", "/api/blocks/lowpass/properties", at_limit + " ")
+
+    def test_dry_run_in_any_form_but_0_or_false(self):
+        document = self.server.network()
+        block_of(document, "volume")["properties"][0]["value"] = 0.125
+        before = value_of(self.server.network(), "volume", "level")
+        for query in ("?dry_run", "?dry_run=", "?dry_run=1", "?dry_run=true", "?x=1&dry_run"):
+            with self.subTest(query=query):
+                reply = self.server.request("POST", "/api/restore" + query, document)
+                self.assertEqual((reply.status, reply.json()["applied"]), (200, False), reply.body)
+                self.assertEqual(value_of(self.server.network(), "volume", "level"), before)
+        for query in ("?dry_run=yes", "?dry_run=2", "?dry_run=False"):
+            with self.subTest(query=query):
+                self.assertIn("dry_run", self.assertRefused(400, "POST", "/api/restore" + query, document)["error"])
+        applied = self.server.request("POST", "/api/restore?dry_run=false", document)
+        self.assertEqual((applied.status, applied.json()["applied"]), (200, True), applied.body)
+        self.assertEqual(value_of(self.server.network(), "volume", "level"), 0.125)
+
+    def test_enum_values_as_a_document_gives_them(self):
+        path = "/api/blocks/lowpass/properties"
+        choices = value_of(self.server.network(), "lowpass", "mode")["choices"]
+        for value, index in (({"index": 1}, 1), ({"choices": choices, "index": 0}, 0), ("highpass", 1), (0, 0)):
+            with self.subTest(value=value):
+                reply = self.server.request("PATCH", path, {"mode": value})
+                self.assertEqual(reply.status, 200, reply.body)
+                self.assertEqual(value_of(self.server.network(), "lowpass", "mode")["index"], index)
+        # A float is refused whether or not the device holds that index.
+        for value in (0.0, 1.0, {"index": 0.0}):
+            with self.subTest(value=value):
+                self.assertRefused(422, "PATCH", path, {"mode": value})
+        self.assertRefused(422, "PATCH", path, {"mode": {"choices": ["a", "b"], "index": 1}})
+
     def test_page_is_served(self):
         page = self.server.request("GET", "/")
         self.assertEqual(page.status, 200)
@@ -152,7 +209,9 @@ class TokenTest(unittest.TestCase):
 
     def test_every_api_request_needs_the_token(self):
         with Server("token", "--token-file", self.token_file(0o600)) as server:
-            self.assertEqual(server.link, "fbweb: open %s/?token=%s" % (server.base, self.token))
+            # Standard output is a pipe here, as under a unit: the link names the file, not the token.
+            self.assertEqual(server.link, "fbweb: open %s/?token=TOKEN with the token in %s"
+                             % (server.base, self.token_file(0o600)))
             before = server.request("GET", "/api/network", token=self.token).json()
             for token in (None, "wrong", self.token + "x", self.token[:-1]):
                 with self.subTest(token=token):
@@ -165,6 +224,22 @@ class TokenTest(unittest.TestCase):
             written = server.request("PATCH", "/api/blocks/osc1/properties", {"frequency": 1}, token=self.token)
             self.assertEqual(written.status, 200)
             self.assertEqual(server.request("GET", "/").status, 200)  # the page asks for the token itself
+
+    def test_token_link_only_on_a_terminal(self):
+        master, slave = pty.openpty()
+        command = [FBEMU, "--state", os.path.join(WORK, "tty.json"), "--fresh", "run", "--",
+                   FBWEB, "--listen", "127.0.0.1:0", "--token-file", self.token_file(0o600)]
+        process = subprocess.Popen(command, stdout=slave, stderr=subprocess.DEVNULL)
+        os.close(slave)
+        out = b""
+        try:
+            while out.count(b"\n") < 2 and select.select([master], [], [], 30)[0]:
+                out += os.read(master, 4096)
+        finally:
+            process.send_signal(signal.SIGTERM)
+            process.wait(timeout=30)
+            os.close(master)
+        self.assertRegex(out.decode(), r"fbweb: open http://127\.0\.0\.1:\d+/\?token=%s\r?\n" % self.token)
 
     def test_refuses_to_start(self):
         cases = (

@@ -60,7 +60,25 @@ def test_refused_write_sends_nothing(probe_state, dev, error, items):
         dev.value("p1.i32")
 
 
+def _nested(depth):
+    value = 1
+    for _ in range(depth):
+        value = [value]
+    return value
+
+
+def _osc1(**property_):
+    return {"factories": [{"name": "sine_osc", "blocks": [{"name": "osc1", "properties": [property_]}]}]}
+
+
 @pytest.mark.parametrize("error, document", [
+    (ValueError, _osc1(name="frequency", value=_nested(20000))),
+    # osc1 holds the enum's index 0: a float is refused either way.
+    (ValueError, _osc1(name="waveform", value=0.0)),
+    (ValueError, _osc1(name="waveform", value=1.0)),
+    (ValueError, {"factories": [
+        {"name": "sine_osc", "blocks": [{"name": "osc1", "outputs": [{"name": "out", "connections": []}]}]},
+        {"name": "mixer", "blocks": [{"name": "mix", "inputs": [{"name": "in1", "connections": ["osc1.out"]}]}]}]}),
     (ValueError, {"factories": [{"name": "nosuch", "blocks": []}]}),
     (ValueError, {"factories": [{"name": "gain", "blocks": [
         {"name": "volume", "properties": [{"name": "mute", "value": 300}]}]}]}),

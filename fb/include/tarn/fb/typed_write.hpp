@@ -61,7 +61,8 @@ TARN_FB_EXPORT declared_type declaration_of(const property_data& listed);
 // - a std::string: an enum's choice name; for float and double also "nan",
 //   "inf" and "-inf"; for a string property, the text.
 // - for an enum, also an integer: the choice index.
-// - for float_vector, a std::vector<float> or a std::vector<boost::any> of numbers.
+// - for float_vector, a std::vector<float>, a std::vector<double> or a
+//   std::vector<boost::any> of numbers.
 // The result holds exactly one of: float ("float"), unsigned int ("uint32",
 // "uint16"), unsigned char ("uint8"), int ("enum" index, "int8", "int16",
 // "int32"), long long ("int64"), unsigned long long ("uint64"), double
