@@ -92,7 +92,7 @@ private:
         case change::kind::create:
             if (s.ticket == 0) throw std::runtime_error("its ticket is unknown");
             session_.destroy(s.ticket);
-            note([&] { tickets_->forget(c.block, s.ticket); }, "forget the ticket of", c.block);
+            note([&] { tickets_->forget(s.ticket); }, "forget the ticket of", c.block);
             break;
         case change::kind::destroy: throw std::runtime_error("a destroyed block cannot be made again");
         case change::kind::set:

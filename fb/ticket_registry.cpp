@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include <tarn/fb/network.hpp>
@@ -161,14 +162,16 @@ void store(const std::string& file, const entry_map& entries) {
     }
 }
 
-// Whether the device lists `block` among the blocks of `factory`; a factory
-// the device does not know has none.
-bool listed(driver& session, const std::string& factory, const std::string& block) {
+// A request that did not reach the device, as opposed to its refusal.
+bool unreachable(const driver::error& e) { return std::string(e.what()).find("ioctl failed") != std::string::npos; }
+
+// The blocks the device lists in `factory`; none for a factory it does not know.
+std::set<std::string> blocks_of(driver& session, const std::string& factory) {
     try {
-        return block_names(session, factory).count(block) != 0;
+        return block_names(session, factory);
     } catch (const driver::error& e) {
-        if (std::string(e.what()).find("ioctl failed") != std::string::npos) throw;
-        return false;
+        if (unreachable(e)) throw;
+        return {};
     }
 }
 
@@ -188,6 +191,17 @@ std::vector<ticket_entry> ticket_registry::entries() const {
     return out;
 }
 
+std::vector<ticket_entry> ticket_registry::live(driver& session) const {
+    std::map<std::string, std::set<std::string>> listed;  // factory -> its blocks
+    std::vector<ticket_entry> out;
+    for (ticket_entry& e : entries()) {
+        auto it = listed.find(e.factory);
+        if (it == listed.end()) it = listed.emplace(e.factory, blocks_of(session, e.factory)).first;
+        if (it->second.count(e.block) != 0) out.push_back(std::move(e));
+    }
+    return out;
+}
+
 void ticket_registry::record(const ticket_entry& entry) {
     const file_lock lock(path_);
     entry_map entries = load(path_);
@@ -195,13 +209,15 @@ void ticket_registry::record(const ticket_entry& entry) {
     store(path_, entries);
 }
 
-void ticket_registry::forget(const std::string& block, unsigned int ticket) {
+void ticket_registry::forget(unsigned int ticket) {
     const file_lock lock(path_);
     entry_map entries = load(path_);
-    const auto it = entries.find(block);
-    if (it == entries.end() || it->second.ticket != ticket) return;
-    entries.erase(it);
-    store(path_, entries);
+    for (auto it = entries.begin(); it != entries.end(); ++it)
+        if (it->second.ticket == ticket) {
+            entries.erase(it);
+            store(path_, entries);
+            return;
+        }
 }
 
 ticket_entry ticket_registry::destroy(driver& session, const std::string& block, const std::string& factory) {
@@ -222,12 +238,12 @@ ticket_entry ticket_registry::destroy(driver& session, const std::string& block,
     };
     if (!factory.empty() && e.factory != factory)
         drop("it was made from factory " + e.factory + ", the device has it in " + factory);
-    if (!listed(session, e.factory, block))
+    if (blocks_of(session, e.factory).count(block) == 0)
         drop("factory " + e.factory + " has no block " + block + " any more (destroyed or made again elsewhere)");
     try {
         session.destroy(e.ticket);
     } catch (const driver::error& refusal) {
-        if (std::string(refusal.what()).find("ioctl failed") != std::string::npos) throw;
+        if (unreachable(refusal)) throw;
         // Tickets are never reused: the block of this name was made again by
         // a program that keeps no registry, and its ticket is not this one.
         drop("the device refused ticket " + std::to_string(e.ticket) + " (" + refusal.what() +

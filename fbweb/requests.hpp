@@ -27,4 +27,7 @@ struct connection_request {
 };
 connection_request read_connection_request(const std::string& body);
 
+// POST /api/blocks/NAME/activate: {"active": true|false}
+bool read_activity_request(const std::string& body);
+
 }  // namespace fbweb

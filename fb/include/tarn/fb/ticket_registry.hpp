@@ -66,12 +66,19 @@ public:
     // that cannot be read are skipped. Throws registry_error.
     std::vector<ticket_entry> entries() const;
 
+    // The entries whose block the device still lists in the recorded factory
+    // (one listing per factory): the blocks destroy() can remove, unless
+    // the name was made again by a program that keeps no registry. Throws
+    // the session's error when the device cannot be reached, registry_error.
+    std::vector<ticket_entry> live(driver& session) const;
+
     // Records a created block, replacing an entry of the same block name.
     // Throws registry_error.
     void record(const ticket_entry& entry);
 
-    // Drops the entry of `block` if it still holds `ticket`. Throws registry_error.
-    void forget(const std::string& block, unsigned int ticket);
+    // Drops the entry that holds `ticket`, if any (a block destroyed by its
+    // ticket). Throws registry_error.
+    void forget(unsigned int ticket);
 
     // Destroys `block` by its recorded ticket and drops the entry. When
     // `factory` is not empty, the entry must name it. Throws ticket_unknown
