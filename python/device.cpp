@@ -33,10 +33,9 @@ using tarn::fb::read_inputs;
 using tarn::fb::read_outputs;
 using tarn::fb::read_properties;
 
-// A Python handle on the process-wide session and the device's ticket registry.
+// A Python handle on the process-wide session.
 struct device {
     driver* session;
-    tarn::fb::ticket_registry* tickets;
 };
 
 // One listed property, as Python sees it.
@@ -69,11 +68,9 @@ auto without_gil(Exchange&& exchange) {
     return exchange();
 }
 
-// The registry of the device this process talks to, for the life of the process.
-tarn::fb::ticket_registry& device_registry() {
-    static tarn::fb::ticket_registry registry(tarn::fb::ticket_registry::default_path());
-    return registry;
-}
+// The registry of the device this process talks to, found at each use as
+// the emulator finds its state.
+tarn::fb::ticket_registry registry() { return tarn::fb::ticket_registry(tarn::fb::ticket_registry::default_path()); }
 
 // A registry update after the device changed: a failure is a RuntimeWarning,
 // since the change on the device stands. Called with the GIL released.
@@ -95,7 +92,7 @@ unsigned int create(const device& d, const device_text& factory, const device_te
     std::string warning;
     const unsigned int ticket = without_gil([&] {
         const unsigned int t = d.session->create(factory.bytes, name.bytes);
-        warning = noted([&] { d.tickets->record({t, factory.bytes, name.bytes}); });
+        warning = noted([&] { registry().record({t, factory.bytes, name.bytes}); });
         return t;
     });
     warn(warning);
@@ -105,13 +102,13 @@ unsigned int create(const device& d, const device_text& factory, const device_te
 void destroy_ticket(const device& d, unsigned int ticket) {
     const std::string warning = without_gil([&] {
         d.session->destroy(ticket);
-        return noted([&] { d.tickets->forget(ticket); });
+        return noted([&] { registry().forget(ticket); });
     });
     warn(warning);
 }
 
 py::dict destroyable(const device& d) {
-    const auto entries = without_gil([&] { return d.tickets->live(*d.session); });
+    const auto entries = without_gil([&] { return registry().live(*d.session); });
     py::dict out;
     for (const auto& e : entries) out[text(e.block)] = text(e.factory);
     return out;
@@ -214,8 +211,10 @@ py::object snapshot(const device& d) {
 py::list restore(const device& d, const py::object& doc, bool dry_run, bool exact) {
     const std::string document = bytes_of(py::module_::import("json").attr("dumps")(doc, py::arg("allow_nan") = false));
     std::vector<std::string> warnings;
-    const auto lines =
-        without_gil([&] { return restore_document(*d.session, *d.tickets, document, dry_run, exact, warnings); });
+    const auto lines = without_gil([&] {
+        tarn::fb::ticket_registry tickets = registry();
+        return restore_document(*d.session, tickets, document, dry_run, exact, warnings);
+    });
     for (const std::string& w : warnings) warn(w);
     py::list out;
     for (const std::string& line : lines) out.append(text(line));
@@ -250,7 +249,7 @@ void bind_device(py::module_& m) {
                        "threads at once; each releases the GIL while it talks to the device.")
         .def(py::init([] {
                  py::gil_scoped_release nogil;
-                 return device{&driver::instance(), &device_registry()};
+                 return device{&driver::instance()};
              }),
              "Opens the device (the first time in the process). Raises DeviceError if it cannot be opened.")
         .def("factories", &factories, "The names of the device's factories, sorted.")
@@ -275,7 +274,7 @@ void bind_device(py::module_& m) {
         .def(
             "destroy",
             [](const device& d, const device_text& name) {
-                without_gil([&] { d.tickets->destroy(*d.session, name.bytes); });
+                without_gil([&] { registry().destroy(*d.session, name.bytes); });
             },
             py::arg("name"))
         .def("tickets", &destroyable,
