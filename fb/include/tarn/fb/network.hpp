@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <boost/any.hpp>
@@ -133,6 +134,8 @@ struct TARN_FB_EXPORT plan {
 };
 
 struct TARN_FB_EXPORT plan_options {
+    plan_options(bool exact_ = false, std::vector<ticket_entry> tickets_ = {})  // NOLINT: {exact} reads well
+        : exact(exact_), tickets(std::move(tickets_)) {}
     // Also disconnect connections the wanted network does not have, on the
     // sides of blocks whose ports it lists, and destroy the blocks it does not
     // list whose ticket `tickets` holds for the factory they are in.
