@@ -30,13 +30,18 @@ API (JSON in and out; errors as {"error": "..."}):
                                         304 when If-None-Match still matches
   GET    /api/blocks/NAME               one block
   POST   /api/blocks                    {"factory", "name"}: create; {"ticket": N}
+  DELETE /api/blocks/NAME               destroy by the ticket registry; {"destroyed"};
+                                        409 when no usable ticket is known
+  POST   /api/blocks/NAME/activate      {"active": true|false}: switch on or off
+  GET    /api/values?name=B.P&name=...  {"values": {"B.P": number or null}}
+  GET    /api/tickets                   blocks DELETE can destroy: {"blocks"}
   PATCH  /api/blocks/NAME/properties    {"prop": value, ...}: typed write
   POST   /api/connections               {"from", "to"}: connect
   DELETE /api/connections               {"from", "to"}: disconnect
   POST   /api/restore[?dry_run=1]       a network document: {"plan", "applied"}
 Requests that change the network need "Content-Type: application/json".
 Statuses: 400 malformed, 401 no valid token, 403 read-only, 404 unknown block,
-409 refused by the device, 415 not JSON, 422 a value the type cannot hold,
+409 refused by the device or no ticket known, 415 not JSON, 422 a value the type cannot hold,
 503 device missing.
 
 At start fbweb prints the address to open (with ?token= when a token is
