@@ -138,7 +138,8 @@ entry_map load(const std::string& file) {
 void store(const std::string& file, const entry_map& entries) {
     std::ostringstream text;
     text << header;
-    for (const auto& [name, e] : entries) text << e.ticket << ' ' << plan_word(e.factory) << ' ' << plan_word(name) << '\n';
+    for (const auto& [name, e] : entries)
+        text << e.ticket << ' ' << plan_word(e.factory) << ' ' << plan_word(name) << '\n';
     const std::string body = text.str();
     const std::string temporary = file + ".new";
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0660);

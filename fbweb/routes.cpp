@@ -141,7 +141,8 @@ void add_api_routes(httplib::Server& server, device_api& api, const access_rules
 
     server.Get("/api/tickets", guarded([&api](const httplib::Request&, httplib::Response& res) {
                    json blocks = json::array();
-                   for (const auto& e : api.destroyable()) blocks.push_back({{"name", e.block}, {"factory", e.factory}});
+                   for (const auto& e : api.destroyable())
+                       blocks.push_back({{"name", e.block}, {"factory", e.factory}});
                    reply(res, 200, json{{"blocks", blocks}});
                }));
 

@@ -67,15 +67,15 @@ TEST_F(registry_file, damaged_lines_are_skipped) {
         "# comment\n"
         "\n"
         "8 gain g1\n"
-        "0 gain zero\n"            // 0 is never a ticket
-        "4294967296 gain big\n"    // beyond 32 bits
+        "0 gain zero\n"          // 0 is never a ticket
+        "4294967296 gain big\n"  // beyond 32 bits
         "12x gain letters\n"
-        "9 gain\n"                 // a field missing
-        "10 gain g2 extra\n"       // a field too many
-        "11 gain \"cut short\n"    // an unended quote
-        "13 gain \"bad\\x4\"\n"    // a short escape
+        "9 gain\n"               // a field missing
+        "10 gain g2 extra\n"     // a field too many
+        "11 gain \"cut short\n"  // an unended quote
+        "13 gain \"bad\\x4\"\n"  // a short escape
         "14 \"sine osc\" \"s 1\"\n"
-        "15 gain g3");             // no line end
+        "15 gain g3");  // no line end
     EXPECT_EQ(listing(ticket_registry(file_).entries()), "8|gain|g1\n15|gain|g3\n14|sine osc|s 1\n");
 }
 

@@ -191,8 +191,8 @@ public:
 
 // What an apply did, for progress reports and benchmarks.
 struct TARN_FB_EXPORT apply_counts {
-    std::size_t changes = 0;    // plan changes carried out
-    std::size_t exchanges = 0;  // editing commands sent
+    std::size_t changes = 0;            // plan changes carried out
+    std::size_t exchanges = 0;          // editing commands sent
     std::vector<std::string> warnings;  // tickets that could not be recorded or forgotten
 };
 
