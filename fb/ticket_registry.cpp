@@ -231,7 +231,7 @@ ticket_entry ticket_registry::destroy(driver& session, const std::string& block,
         throw ticket_unknown("no ticket is known for block " + block +
                              ": it was not made by fbrestore, fbweb or tarnfb since the device started "
                              "(patchbay's test session keeps its tickets to itself)");
-    const ticket_entry e = it->second;
+    ticket_entry e = it->second;
     const auto drop = [&](const std::string& why) {
         entries.erase(block);
         store(path_, entries);

@@ -27,7 +27,7 @@ json parsed_object(const std::string& body) {
 
 // The object of the body with exactly the string members `keys`, none empty.
 json object_with(const std::string& body, std::initializer_list<const char*> keys) {
-    const json j = parsed_object(body);
+    json j = parsed_object(body);
     for (const char* key : keys) {
         const auto it = j.find(key);
         if (it == j.end()) throw body_error(std::string("\"") + key + "\" missing");
