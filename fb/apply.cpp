@@ -42,10 +42,11 @@ std::list<property> values(const std::vector<change>& changes, const step& s, bo
 
 class applier {
 public:
-    applier(driver& session, const plan& p) : session_(session), changes_(p.changes) {}
+    applier(driver& session, const plan& p, ticket_registry* tickets)
+        : session_(session), changes_(p.changes), tickets_(tickets) {}
 
     apply_counts run() {
-        apply_counts counts;
+        apply_counts& counts = counts_;
         for (std::size_t first = 0; first < changes_.size();) {
             step s{first, step_end(changes_, first), 0};
             try {
@@ -61,14 +62,23 @@ public:
             counts.changes += s.last - s.first;
             first = s.last;
         }
-        return counts;
+        return counts_;
     }
 
 private:
     void perform(step& s) {
         const change& c = changes_[s.first];
         switch (c.what) {
-        case change::kind::create: s.ticket = session_.create(c.factory, c.block); break;
+        case change::kind::create:
+            s.ticket = session_.create(c.factory, c.block);
+            note([&] { tickets_->record({s.ticket, c.factory, c.block}); }, "record the ticket of", c.block);
+            break;
+        case change::kind::destroy:
+            if (tickets_ != nullptr)
+                tickets_->destroy(session_, c.block, c.factory);
+            else
+                session_.destroy(c.ticket);
+            break;
         case change::kind::set: session_.write_func_props(c.block, values(changes_, s, false)); break;
         case change::kind::disconnect: session_.disconnect(c.source, c.destination); break;
         case change::kind::connect: session_.connect(c.source, c.destination); break;
@@ -82,13 +92,27 @@ private:
         case change::kind::create:
             if (s.ticket == 0) throw std::runtime_error("its ticket is unknown");
             session_.destroy(s.ticket);
+            note([&] { tickets_->forget(s.ticket); }, "forget the ticket of", c.block);
             break;
+        case change::kind::destroy: throw std::runtime_error("a destroyed block cannot be made again");
         case change::kind::set:
             // A block this apply created goes with its destruction.
             if (!c.old_value.empty()) session_.write_func_props(c.block, values(changes_, s, true));
             break;
         case change::kind::disconnect: session_.connect(c.source, c.destination); break;
         case change::kind::connect: session_.disconnect(c.source, c.destination); break;
+        }
+    }
+
+    // Runs a registry update; a failure is a warning, since the device has
+    // already changed.
+    template <class Update>
+    void note(Update update, const char* what, const std::string& block) {
+        if (tickets_ == nullptr) return;
+        try {
+            update();
+        } catch (const registry_error& e) {
+            counts_.warnings.push_back(std::string("could not ") + what + " block " + block + ": " + e.what());
         }
     }
 
@@ -125,12 +149,16 @@ private:
 
     driver& session_;
     const std::vector<change>& changes_;
+    ticket_registry* tickets_;
     std::vector<step> done_;
+    apply_counts counts_;
 };
 
 }  // namespace
 
-apply_counts apply(driver& session, const plan& p) { return applier(session, p).run(); }
+apply_counts apply(driver& session, const plan& p, ticket_registry* tickets) {
+    return applier(session, p, tickets).run();
+}
 
 }  // namespace fb
 }  // namespace tarn

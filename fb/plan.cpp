@@ -27,7 +27,10 @@ struct known_block {
 
 class planner {
 public:
-    planner(const network& device, const plan_options& options) : device_(device), options_(options) {}
+    planner(const network& device, const plan_options& options) : device_(device), options_(options) {
+        if (options.exact)
+            for (const ticket_entry& t : options.tickets) tickets_.emplace(t.block, t);
+    }
 
     plan run(const wanted_network& wanted) {
         for (const wanted_factory& f : wanted.factories) add_factory(f);
@@ -35,6 +38,7 @@ public:
         plan_connections();
         result_.changes.insert(result_.changes.end(), sets_.begin(), sets_.end());
         result_.changes.insert(result_.changes.end(), links_.begin(), links_.end());
+        result_.changes.insert(result_.changes.end(), destroys_.begin(), destroys_.end());
         return std::move(result_);
     }
 
@@ -50,6 +54,17 @@ private:
         }
         for (const block_state& b : on_device->blocks) {
             if (listed.count(b.name) != 0) continue;
+            const auto known = tickets_.find(b.name);
+            if (known != tickets_.end() && known->second.factory == f.name) {
+                change c;
+                c.what = change::kind::destroy;
+                c.factory = f.name;
+                c.block = b.name;
+                c.ticket = known->second.ticket;
+                destroys_.push_back(std::move(c));
+                destroyed_.insert(b.name);
+                continue;
+            }
             result_.kept.push_back(b);
             result_.kept_factories.push_back(f.name);
         }
@@ -158,6 +173,10 @@ private:
     }
 
     void check_edge(const edge& e) const {
+        for (const std::string& end : {e.first, e.second})
+            if (destroyed_.count(end.substr(0, end.find('.'))) != 0)
+                throw plan_error("connection " + e.first + " -> " + e.second + ": block " +
+                                 end.substr(0, end.find('.')) + " is not in the document and is destroyed");
         if (!port_exists(e.first, true))
             throw plan_error("connection " + e.first + " -> " + e.second + ": " + e.first + " is no output port");
         if (!port_exists(e.second, false))
@@ -191,6 +210,10 @@ private:
 
         std::map<std::string, std::string> taken;  // input -> output, after the disconnections
         for (const edge& e : present) {
+            // The device removes a destroyed block's connections with it.
+            if (destroyed_.count(e.first.substr(0, e.first.find('.'))) != 0 ||
+                destroyed_.count(e.second.substr(0, e.second.find('.'))) != 0)
+                continue;
             if (options_.exact && wanted.count(e) == 0 && (governs(e.first, true) || governs(e.second, false))) {
                 links_.push_back(link(change::kind::disconnect, e));
                 continue;
@@ -224,7 +247,9 @@ private:
     std::map<std::string, std::string> factories_;  // block -> factory
     std::vector<std::string> order_;                // blocks in the wanted network's order
     std::set<std::string> factory_names_;           // the wanted network's factories
-    std::vector<change> sets_, links_;
+    std::vector<change> sets_, links_, destroys_;
+    std::map<std::string, ticket_entry> tickets_;  // by block name; only with exact
+    std::set<std::string> destroyed_;              // blocks the plan destroys
     plan result_;
 };
 
@@ -243,6 +268,7 @@ std::string describe(const change& c) {
                value_text(c.declared, c.new_value);
     case change::kind::disconnect: return "disconnect " + plan_word(c.source) + " " + plan_word(c.destination);
     case change::kind::connect: return "connect " + plan_word(c.source) + " " + plan_word(c.destination);
+    case change::kind::destroy: return "destroy " + plan_word(c.factory) + " " + plan_word(c.block);
     }
     return {};
 }

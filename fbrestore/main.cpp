@@ -58,10 +58,16 @@ int restore(const fbrestore::options& o) {
         throw std::runtime_error((o.file == "-" ? std::string("standard input") : o.file) + ": " + e.what());
     }
     tarn::fb::driver& session = tarn::fb::driver::instance();
-    const tarn::fb::plan p = tarn::fb::make_plan(tarn::fb::read_network(session), wanted, {o.exact});
+    tarn::fb::ticket_registry tickets(tarn::fb::ticket_registry::default_path());
+    tarn::fb::plan_options options;
+    options.exact = o.exact;
+    if (o.exact) options.tickets = tickets.entries();
+    const tarn::fb::plan p = tarn::fb::make_plan(tarn::fb::read_network(session), wanted, options);
     if (!o.quiet) print_plan(p);
     if (o.check) return device_matches(p) ? matches : differs;
-    if (!o.dry_run) tarn::fb::apply(session, p);
+    if (o.dry_run) return matches;
+    for (const std::string& warning : tarn::fb::apply(session, p, &tickets).warnings)
+        std::cerr << "fbrestore: warning: " << warning << '\n';
     return matches;
 }
 

@@ -2,6 +2,7 @@
 // The API's operations on the device.
 #include "device_api.hpp"
 
+#include <iostream>
 #include <list>
 
 #include "json_output.hpp"
@@ -16,7 +17,16 @@ driver& session() { return driver::instance(); }
 
 std::string block_of(const std::string& endpoint) { return endpoint.substr(0, endpoint.find('.')); }
 
+// What the multi-value read gives for a value it cannot read as a number.
+constexpr double unreadable_value = 3e20;
+
+void warn(const std::vector<std::string>& warnings) {
+    for (const std::string& w : warnings) std::cerr << "fbweb: warning: " << w << std::endl;
+}
+
 }  // namespace
+
+device_api::device_api(std::string registry) : tickets_(std::move(registry)) {}
 
 void device_api::refused(const std::vector<std::string>& blocks) {
     const std::exception_ptr refusal = std::current_exception();
@@ -48,7 +58,45 @@ std::string device_api::block_document(const std::string& name) {
 
 unsigned int device_api::create(const create_request& request) {
     const std::lock_guard<std::mutex> lock(exchanges_);
-    return session().create(request.factory, request.name);
+    const unsigned int ticket = session().create(request.factory, request.name);
+    try {
+        tickets_.record({ticket, request.factory, request.name});
+    } catch (const registry_error& e) {
+        warn({std::string("the ticket of block ") + request.name + " is not recorded: " + e.what()});
+    }
+    return ticket;
+}
+
+void device_api::destroy(const std::string& name) {
+    const std::lock_guard<std::mutex> lock(exchanges_);
+    try {
+        tickets_.destroy(session(), name);
+    } catch (const ticket_unknown&) {
+        refused({name});
+    }
+}
+
+void device_api::activate(const std::string& name, bool active) {
+    const std::lock_guard<std::mutex> lock(exchanges_);
+    try {
+        session().activate(name, active);
+    } catch (const driver::error&) {
+        refused({name});
+    }
+}
+
+std::vector<std::optional<double>> device_api::values(const std::vector<std::string>& names) {
+    const std::lock_guard<std::mutex> lock(exchanges_);
+    std::vector<double> read;
+    if (!names.empty()) session().value(names, read);
+    std::vector<std::optional<double>> out;
+    for (const double v : read) out.push_back(v == unreadable_value ? std::nullopt : std::optional<double>(v));
+    return out;
+}
+
+std::vector<ticket_entry> device_api::destroyable() {
+    const std::lock_guard<std::mutex> lock(exchanges_);
+    return tickets_.live(session());
 }
 
 void device_api::write_properties(const std::string& block, const std::vector<wanted_property>& values) {
@@ -100,7 +148,7 @@ restore_result device_api::restore(const wanted_network& wanted, bool dry_run) {
     for (std::size_t i = 0; i < p.kept.size(); ++i)
         result.plan.push_back(describe_kept(p.kept_factories[i], p.kept[i]));
     if (!dry_run) {
-        apply(session(), p);
+        warn(apply(session(), p, &tickets_).warnings);
         result.applied = true;
     }
     return result;

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 #include <tarn/fb/network.hpp>
+#include <tarn/fb/ticket_registry.hpp>
 
 #include "body_budget.hpp"
 #include "device_api.hpp"
@@ -44,6 +45,8 @@ error_reply reply_for(const std::exception_ptr& failure) {
         return {422, error_body(e.what())};
     } catch (const tarn::fb::plan_error& e) {
         return {422, error_body(e.what())};
+    } catch (const tarn::fb::ticket_unknown& e) {
+        return {409, error_body(e.what())};
     } catch (const tarn::fb::apply_error& e) {
         return {409, dump({{"error", e.what()}, {"left_changed", e.left_changed}})};
     } catch (const driver::error& e) {

@@ -30,6 +30,11 @@ API (JSON in and out; errors as {"error": "..."}):
                                         304 when If-None-Match still matches
   GET    /api/blocks/NAME               one block
   POST   /api/blocks                    {"factory", "name"}: create; {"ticket": N}
+  DELETE /api/blocks/NAME               destroy by the ticket registry; {"destroyed"};
+                                        409 when no usable ticket is known
+  POST   /api/blocks/NAME/activate      {"active": true|false}: switch on or off
+  GET    /api/values?name=B.P&name=...  {"values": {"B.P": number or null}}
+  GET    /api/tickets                   blocks DELETE can destroy: {"blocks"}
   PATCH  /api/blocks/NAME/properties    {"prop": value, ...}: typed write
   POST   /api/connections               {"from", "to"}: connect
   DELETE /api/connections               {"from", "to"}: disconnect
@@ -38,8 +43,9 @@ API (JSON in and out; errors as {"error": "..."}):
 Requests that change the network need "Content-Type: application/json".
 Bodies: at most 1 MiB, nested at most 32 levels, no key twice in an object.
 Statuses: 400 malformed, 401 no valid token, 403 read-only, 404 unknown block,
-409 refused by the device, 413 body too large, 415 not JSON, 422 a value the
-type cannot hold, 503 device missing or too many large bodies at once.
+409 refused by the device or no ticket known, 413 body too large, 415 not JSON,
+422 a value the type cannot hold, 503 device missing or too many large bodies
+at once.
 
 At start fbweb prints the address to open on standard output; with a token,
 the token itself only when standard output is a terminal, else the file.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Reading the create and connection bodies.
+// Reading the create, connection and activity bodies.
 #include "requests.hpp"
 
 #include <initializer_list>
@@ -15,8 +15,8 @@ namespace {
 
 using json = nlohmann::json;
 
-// The object of the body with exactly the string members `keys`, none empty.
-json object_with(const std::string& body, std::initializer_list<const char*> keys) {
+// The body as a JSON object.
+json parsed_object(const std::string& body) {
     json j;
     try {
         j = fbjson::parse_bounded(body);
@@ -24,6 +24,12 @@ json object_with(const std::string& body, std::initializer_list<const char*> key
         throw body_error(std::string("the body: ") + e.what());
     }
     if (!j.is_object()) throw body_error("the body must be a JSON object");
+    return j;
+}
+
+// The object of the body with exactly the string members `keys`, none empty.
+json object_with(const std::string& body, std::initializer_list<const char*> keys) {
+    json j = parsed_object(body);
     for (const char* key : keys) {
         const auto it = j.find(key);
         if (it == j.end()) throw body_error(std::string("\"") + key + "\" missing");
@@ -61,6 +67,15 @@ bool dry_run_flag(const std::optional<std::string>& value) {
 create_request read_create_request(const std::string& body) {
     const json j = object_with(body, {"factory", "name"});
     return {j["factory"].get<std::string>(), j["name"].get<std::string>()};
+}
+
+bool read_activity_request(const std::string& body) {
+    const json j = parsed_object(body);
+    const auto it = j.find("active");
+    if (it == j.end() || !it->is_boolean()) throw body_error("\"active\" must be true or false");
+    for (const auto& item : j.items())
+        if (item.key() != "active") throw body_error("unknown key \"" + item.key() + "\"");
+    return it->get<bool>();
 }
 
 connection_request read_connection_request(const std::string& body) {

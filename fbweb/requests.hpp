@@ -33,4 +33,7 @@ connection_request read_connection_request(const std::string& body);
 // refused (body_error), so that a misspelt value never changes the device.
 bool dry_run_flag(const std::optional<std::string>& value);
 
+// POST /api/blocks/NAME/activate: {"active": true|false}
+bool read_activity_request(const std::string& body);
+
 }  // namespace fbweb

@@ -129,6 +129,37 @@ void add_api_routes(httplib::Server& server, device_api& api, const access_rules
                     reply(res, 201, json{{"ticket", api.create(request)}});
                 }));
 
+    server.Delete(R"(/api/blocks/([^/]+))", guarded([&api](const httplib::Request& req, httplib::Response& res) {
+                      const std::string block = req.matches[1];
+                      api.destroy(block);
+                      reply(res, 200, json{{"destroyed", block}});
+                  }));
+
+    server.Post(R"(/api/blocks/([^/]+)/activate)", guarded([&api](const httplib::Request& req, httplib::Response& res) {
+                    const std::string block = req.matches[1];
+                    const bool active = read_activity_request(req.body);
+                    api.activate(block, active);
+                    reply(res, 200, json{{"block", block}, {"active", active}});
+                }));
+
+    server.Get("/api/values", guarded([&api](const httplib::Request& req, httplib::Response& res) {
+                   std::vector<std::string> names;
+                   for (std::size_t i = 0; i < req.get_param_value_count("name"); ++i)
+                       names.push_back(req.get_param_value("name", i));
+                   if (names.empty()) throw body_error("give the values to read: ?name=block.property&name=...");
+                   const auto values = api.values(names);
+                   json out = json::object();
+                   for (std::size_t i = 0; i < names.size(); ++i) out[names[i]] = values[i] ? json(*values[i]) : json();
+                   reply(res, 200, json{{"values", out}});
+               }));
+
+    server.Get("/api/tickets", guarded([&api](const httplib::Request&, httplib::Response& res) {
+                   json blocks = json::array();
+                   for (const auto& e : api.destroyable())
+                       blocks.push_back({{"name", e.block}, {"factory", e.factory}});
+                   reply(res, 200, json{{"blocks", blocks}});
+               }));
+
     server.Patch(R"(/api/blocks/([^/]+)/properties)",
                  guarded([&api](const httplib::Request& req, httplib::Response& res) {
                      const std::string block = req.matches[1];

@@ -15,6 +15,8 @@
 #include <tarn/fb/typed_write.hpp>
 
 #include <tarn/fb/network.hpp>
+#include <tarn/fb/ticket_registry.hpp>
+
 #include "network_document.hpp"
 #include "values.hpp"
 
@@ -64,6 +66,52 @@ template <class Exchange>
 auto without_gil(Exchange&& exchange) {
     py::gil_scoped_release nogil;
     return exchange();
+}
+
+// The registry of the device this process talks to, found at each use as
+// the emulator finds its state.
+tarn::fb::ticket_registry registry() { return tarn::fb::ticket_registry(tarn::fb::ticket_registry::default_path()); }
+
+// A registry update after the device changed: a failure is a RuntimeWarning,
+// since the change on the device stands. Called with the GIL released.
+template <class Update>
+std::string noted(Update update) {
+    try {
+        update();
+    } catch (const tarn::fb::registry_error& e) {
+        return e.what();
+    }
+    return {};
+}
+
+void warn(const std::string& message) {
+    if (!message.empty()) py::module_::import("warnings").attr("warn")(text(message), PyExc_RuntimeWarning, 2);
+}
+
+unsigned int create(const device& d, const device_text& factory, const device_text& name) {
+    std::string warning;
+    const unsigned int ticket = without_gil([&] {
+        const unsigned int t = d.session->create(factory.bytes, name.bytes);
+        warning = noted([&] { registry().record({t, factory.bytes, name.bytes}); });
+        return t;
+    });
+    warn(warning);
+    return ticket;
+}
+
+void destroy_ticket(const device& d, unsigned int ticket) {
+    const std::string warning = without_gil([&] {
+        d.session->destroy(ticket);
+        return noted([&] { registry().forget(ticket); });
+    });
+    warn(warning);
+}
+
+py::dict destroyable(const device& d) {
+    const auto entries = without_gil([&] { return registry().live(*d.session); });
+    py::dict out;
+    for (const auto& e : entries) out[text(e.block)] = text(e.factory);
+    return out;
 }
 
 py::list names(const std::set<std::string>& set) {
@@ -173,7 +221,12 @@ std::string document_text(const py::object& doc) {
 
 py::list restore(const device& d, const py::object& doc, bool dry_run, bool exact) {
     const std::string document = document_text(doc);
-    const auto lines = without_gil([&] { return restore_document(*d.session, document, dry_run, exact); });
+    std::vector<std::string> warnings;
+    const auto lines = without_gil([&] {
+        tarn::fb::ticket_registry tickets = registry();
+        return restore_document(*d.session, tickets, document, dry_run, exact, warnings);
+    });
+    for (const std::string& w : warnings) warn(w);
     py::list out;
     for (const std::string& line : lines) out.append(text(line));
     return out;
@@ -218,16 +271,37 @@ void bind_device(py::module_& m) {
              "The output ports of `block`: port name -> [\"block.port\", ...] it feeds.")
         .def("inputs", &inputs, py::arg("block"),
              "The input ports of `block`: port name -> [\"block.port\", ...] feeding it.")
+        .def("create", &create, py::arg("factory"), py::arg("name"),
+             "Creates block `name` from `factory`; returns its ticket, which destroy() takes. The ticket is "
+             "recorded in the device's ticket registry, so that any program can destroy the block by name "
+             "(a RuntimeWarning when the registry cannot be written).")
+        .def("destroy", &destroy_ticket, py::arg("ticket"),
+             "destroy(ticket: int) or destroy(name: str)\n\n"
+             "Destroys a block with its connections: by the ticket create() returned, or by name with the "
+             "ticket the device's ticket registry holds for it (recorded by tarnfb, fbrestore or fbweb "
+             "when they created it). By name, the block must still exist in the factory it was created "
+             "from and the device must take the ticket; else TicketError, and a stale entry is dropped. "
+             "Blocks made by patchbay's test session have no known ticket.")
         .def(
-            "create",
-            [](const device& d, const device_text& factory, const device_text& name) {
-                return d.session->create(factory.bytes, name.bytes);
+            "destroy",
+            [](const device& d, const device_text& name) {
+                without_gil([&] { registry().destroy(*d.session, name.bytes); });
             },
-            release(), py::arg("factory"), py::arg("name"),
-            "Creates block `name` from `factory`; returns its ticket, which destroy() takes.")
+            py::arg("name"))
+        .def("tickets", &destroyable,
+             "The blocks that destroy(name) can remove: block name -> factory, for each entry of the ticket "
+             "registry whose block the device still lists in that factory.")
         .def(
-            "destroy", [](const device& d, unsigned int ticket) { d.session->destroy(ticket); }, release(),
-            py::arg("ticket"), "Destroys the block that create() returned `ticket` for, with its connections.")
+            "resource_method",
+            [](const device& d, const device_text& text1, const device_text& text2, const device_text& text3,
+               const device_text& text4, unsigned int number) {
+                d.session->write_resource_meth(text1.bytes, text2.bytes, text3.bytes, text4.bytes, number);
+            },
+            release(), py::arg("text1"), py::arg("text2"), py::arg("text3"), py::arg("text4") = device_text{},
+            py::arg("number") = 0,
+            "Calls a resource method of the device (the library's write_resource_meth) with three or four "
+            "texts and a number (an unsigned 32-bit int); what they mean is the resource's. An empty "
+            "text4 is not sent.")
         .def("connect", &connect, release(), py::arg("source"), py::arg("destination"),
              "Connects output \"block.port\" `source` to input \"block.port\" `destination`.")
         .def("disconnect", &disconnect, release(), py::arg("source"), py::arg("destination"),
@@ -276,10 +350,13 @@ void bind_device(py::module_& m) {
              "[{\"name\", \"blocks\": [{\"name\", \"properties\", \"inputs\", \"outputs\"}]}]}.")
         .def("restore", &restore, py::arg("doc"), py::arg("dry_run") = false, py::arg("exact") = false,
              "Changes the network until it matches `doc` (a document as snapshot() returns it, or a part of "
-             "one) and returns the plan's lines (create, set, disconnect, connect, keep), as fbrestore "
-             "prints them. With dry_run, only plans. With exact, also disconnects connections the document "
-             "does not list. All or nothing: on a failure part way, ApplyError after the changes made have "
-             "been undone. ValueError for a document that cannot be reached, before anything is sent.")
+             "one) and returns the plan's lines (create, set, disconnect, connect, destroy, keep), as "
+             "fbrestore prints them. With dry_run, only plans. With exact, also disconnects connections the "
+             "document does not list and destroys the blocks it lacks whose ticket the device's ticket "
+             "registry holds (the others are kept). Created blocks' tickets are recorded there. All or "
+             "nothing: on a failure part way, ApplyError after the changes made have been undone (a "
+             "destroyed block cannot be made again: it is left changed). ValueError for a document that "
+             "cannot be reached, before anything is sent.")
         .def("__repr__", [](const device&) { return "tarnfb.Device()"; });
 }
 

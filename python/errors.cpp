@@ -10,6 +10,7 @@
 #include <tarn/fb/driver.hpp>
 #include <tarn/fb/fifo.hpp>
 #include <tarn/fb/network.hpp>
+#include <tarn/fb/ticket_registry.hpp>
 #include <tarn/fb/typed_write.hpp>
 
 #include "document_reader.hpp"
@@ -27,6 +28,7 @@ PyObject* error_class = nullptr;
 PyObject* device_error_class = nullptr;
 PyObject* stream_error_class = nullptr;
 PyObject* apply_error_class = nullptr;
+PyObject* ticket_error_class = nullptr;
 
 PyObject* new_class(py::module_& m, const char* name, const char* doc, PyObject* base) {
     const std::string qualified = std::string("tarnfb.") + name;
@@ -71,6 +73,8 @@ void translate(std::exception_ptr thrown) {
         py::list left;
         for (const std::string& line : e.left_changed) left.append(text(line));
         raise(apply_error_class, e.what(), {{"failed", py::int_(e.failed)}, {"left_changed", left}});
+    } catch (const tarn::fb::ticket_unknown& e) {
+        raise(ticket_error_class, e.what());
     } catch (const tarn::fb::driver::error& e) {
         raise(device_error_class, e.what(), {{"code", py::int_(e.code)}});
     } catch (const tarn::fb::fifo::error& e) {
@@ -102,6 +106,11 @@ void bind_errors(py::module_& m) {
                                   "left_changed: plan lines of changes whose undo failed too (empty when the "
                                   "device is back where it was).",
                                   error_class);
+    ticket_error_class = new_class(m, "TicketError",
+                                   "destroy(name) found no usable ticket for the block: none is recorded (it was "
+                                   "made by a program that keeps no tickets), or the recorded one is stale and "
+                                   "has been dropped. The message says which.",
+                                   error_class);
     PyObject_SetAttrString(apply_error_class, "failed", py::int_(0).ptr());
     PyObject_SetAttrString(apply_error_class, "left_changed", py::tuple().ptr());
     py::register_exception_translator(&translate);

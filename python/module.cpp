@@ -16,8 +16,8 @@ PYBIND11_MODULE(_tarnfb, m) {
     tarnfb::bind_device(m);
     // The package tarnfb re-exports these; help() and error messages show them there.
     py::list public_names;
-    for (const char* name : {"Device", "Property", "Error", "DeviceError", "StreamError", "ApplyError", "uint32",
-                             "uint8", "int64", "uint64", "float32"}) {
+    for (const char* name : {"Device", "Property", "Error", "DeviceError", "StreamError", "ApplyError", "TicketError",
+                             "uint32", "uint8", "int64", "uint64", "float32"}) {
         public_names.append(name);
         m.attr(name).attr("__module__") = "tarnfb";
     }

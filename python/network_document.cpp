@@ -28,11 +28,15 @@ std::string network_document(tarn::fb::driver& session) {
     return fbjson::to_json(tarn::fb::read_network(session), true);
 }
 
-std::vector<std::string> restore_document(tarn::fb::driver& session, const std::string& document, bool dry_run,
-                                          bool exact) {
+std::vector<std::string> restore_document(tarn::fb::driver& session, tarn::fb::ticket_registry& tickets,
+                                          const std::string& document, bool dry_run, bool exact,
+                                          std::vector<std::string>& warnings) {
     const tarn::fb::wanted_network wanted = fbjson::read_document(document);
-    const tarn::fb::plan p = tarn::fb::make_plan(tarn::fb::read_network(session), wanted, {exact});
-    if (!dry_run) tarn::fb::apply(session, p);
+    tarn::fb::plan_options options;
+    options.exact = exact;
+    if (exact) options.tickets = tickets.entries();
+    const tarn::fb::plan p = tarn::fb::make_plan(tarn::fb::read_network(session), wanted, options);
+    if (!dry_run) warnings = tarn::fb::apply(session, p, &tickets).warnings;
     return plan_lines(p);
 }
 

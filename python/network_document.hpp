@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <tarn/fb/driver.hpp>
+#include <tarn/fb/ticket_registry.hpp>
 
 namespace tarnfb {
 
@@ -14,8 +15,11 @@ namespace tarnfb {
 std::string network_document(tarn::fb::driver& session);
 
 // Plans the changes that make the device's network match the document (JSON
-// text), returns the plan's lines and, unless `dry_run`, applies the plan.
-std::vector<std::string> restore_document(tarn::fb::driver& session, const std::string& document, bool dry_run,
-                                          bool exact);
+// text), returns the plan's lines and, unless `dry_run`, applies the plan,
+// recording created blocks in `tickets` (and with `exact` destroying blocks
+// whose ticket it holds); tickets that could not be recorded go to `warnings`.
+std::vector<std::string> restore_document(tarn::fb::driver& session, tarn::fb::ticket_registry& tickets,
+                                          const std::string& document, bool dry_run, bool exact,
+                                          std::vector<std::string>& warnings);
 
 }  // namespace tarnfb

@@ -10,11 +10,13 @@ tarnfb reads and changes the network of function blocks hosted by the
     ticket = dev.create("gain", "boost")
     dev.set("boost", level=0.8, mute=0)
     dev.connect("boost.out", "speaker.left")
+    dev.destroy("boost")                 # by the ticket the device's registry holds
     doc = dev.snapshot()                 # the network as fbdump's document
     dev.restore(doc, dry_run=True)       # the plan that would restore it
 
 Device errors raise DeviceError (with the device's .code), unreadable
-replies StreamError, both subclasses of Error (a RuntimeError). Wrong
+replies StreamError, a destroy by name without a usable ticket TicketError,
+all subclasses of Error (a RuntimeError). Wrong
 arguments raise TypeError, ValueError or KeyError before anything is sent.
 """
 

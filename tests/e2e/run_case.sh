@@ -14,7 +14,7 @@ FBEMU=$1 PATCHBAY_DIR=$2 CASE=$3 EXPECTED=$4 WORK=$5
 NETWORKS=$(cd "$(dirname "$0")/networks" && pwd)
 mkdir -p "$WORK"
 STATE="$WORK/state.json"
-rm -f "$STATE" "$STATE.lock"
+rm -f "$STATE" "$STATE.lock" "$STATE.tickets"
 PATH="$PATCHBAY_DIR:$PATH"
 CATALOG=""
 

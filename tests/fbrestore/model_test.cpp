@@ -9,6 +9,7 @@
 #include <limits>
 
 #include <tarn/fb/network.hpp>
+#include <tarn/fb/ticket_registry.hpp>
 
 #include "device_fixture.hpp"
 #include "document_reader.hpp"
@@ -117,6 +118,53 @@ TEST_F(fbrestore_model, a_fault_at_any_exchange_of_an_apply_leaves_the_device_as
     std::cout << tried << " fault positions left the device as it was, " << left_unknown_ticket
               << " reported a block left behind\n";
     EXPECT_LE(left_unknown_ticket, 2);  // the creation's reply truncated or corrupted
+}
+
+// The registry follows an apply: a creation is recorded, an undone one
+// forgotten; an exact plan destroys only a block whose ticket it holds for
+// the block's own factory, last, and the destruction is forgotten too.
+TEST_F(fbrestore_model, the_ticket_registry_follows_applies_undos_and_destructions) {
+    driver d;
+    ticket_registry tickets(ticket_registry::default_path());
+    const std::string before = document(d);
+    const plan p = make_plan(read_network(d), fbjson::read_document(edit), {true});
+    const std::size_t exchanges = apply(d, p, &tickets).exchanges;
+    ASSERT_EQ(tickets.entries().size(), 1u);
+    EXPECT_EQ(tickets.entries()[0].block, "osc3");
+    EXPECT_EQ(tickets.entries()[0].factory, "sine_osc");
+
+    std::remove(state.c_str());  // the default network again
+    tickets.forget(tickets.entries()[0].ticket);
+    ::setenv("FBEMU_FAULT", ("status@" + std::to_string(exchanges)).c_str(), 1);
+    EXPECT_THROW(apply(d, p, &tickets), apply_error);
+    ::unsetenv("FBEMU_FAULT");
+    EXPECT_EQ(document(d), before);
+    EXPECT_TRUE(tickets.entries().empty());
+
+    apply(d, p, &tickets);
+    tickets.record({2, "gain", "osc2"});  // osc2 is a sine_osc: this entry is not its
+    plan_options exact{true, tickets.entries()};
+    const plan down = make_plan(read_network(d), fbjson::read_document(R"({"factories": [
+      {"name": "sine_osc", "blocks": [{"name": "osc1", "inputs": [{"name": "fm"}]}]}]})"),
+                                exact);
+    ASSERT_FALSE(down.changes.empty());
+    EXPECT_EQ(describe(down.changes.back()), "destroy sine_osc osc3");
+    ASSERT_EQ(down.kept.size(), 1u);
+    EXPECT_EQ(down.kept[0].name, "osc2");
+    exact.exact = false;
+    EXPECT_EQ(make_plan(read_network(d), fbjson::read_document(edit), exact).kept.size(), 1u);
+
+    apply(d, down, &tickets);
+    EXPECT_EQ(read_network(d).block("osc3"), nullptr);
+    ASSERT_EQ(tickets.entries().size(), 1u);
+    EXPECT_EQ(tickets.entries()[0].block, "osc2");
+    // A document that connects with a block the plan destroys cannot be reached.
+    apply(d, make_plan(read_network(d), fbjson::read_document(edit), {true}), &tickets);
+    EXPECT_THROW(make_plan(read_network(d), fbjson::read_document(R"({"factories": [
+      {"name": "gain", "blocks": [{"name": "volume", "inputs": [{"name": "in", "connections": ["osc3.out"]}]}]},
+      {"name": "sine_osc", "blocks": [{"name": "osc1"}, {"name": "osc2"}]}]})"),
+                           {true, tickets.entries()}),
+                 plan_error);
 }
 
 }  // namespace

@@ -97,8 +97,8 @@ def test_refused_restore_changes_nothing(state, dev, error, document):
 
 def test_wrong_argument_types_are_type_errors(state, dev):
     with Unchanged(state):
-        for call in [lambda: dev.blocks(1), lambda: dev.destroy(-1), lambda: dev.destroy("1"),
+        for call in [lambda: dev.blocks(1), lambda: dev.destroy(-1), lambda: dev.destroy(b"g1"),
                      lambda: dev.connect("a.b", None), lambda: dev.values("volume.level"),
-                     lambda: dev.properties(b"volume")]:
+                     lambda: dev.properties(b"volume"), lambda: dev.resource_method("a", "b", "c", number=-1)]:
             with pytest.raises(TypeError):
                 call()

@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: MIT
 # Save, edit by hand, restore: fbdump then shows the edited network; a second
 # run has nothing to do; the saved document brings back every value and
-# connection (the new block stays: the device destroys by ticket only).
+# connection, and --exact destroys the new block (its ticket was recorded
+# when fbrestore created it).
 docs="$(dirname "$CASE")/../documents"
 run run -- fbdump >"$WORK/saved.json"
 run run -- fbrestore --check "$docs/edit.json"

@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <boost/any.hpp>
@@ -13,6 +14,7 @@
 #include <tarn/fb/driver.hpp>
 #include <tarn/fb/entries.hpp>
 #include <tarn/fb/export.hpp>
+#include <tarn/fb/ticket_registry.hpp>
 #include <tarn/fb/typed_write.hpp>
 
 namespace tarn {
@@ -103,24 +105,28 @@ struct TARN_FB_EXPORT wanted_network {
 
 // One change to the device.
 struct TARN_FB_EXPORT change {
-    enum class kind { create, set, disconnect, connect };
+    enum class kind { create, set, disconnect, connect, destroy };
     kind what = kind::create;
-    std::string factory;      // create: the factory; set: the block's factory
-    std::string block;        // create, set
+    std::string factory;      // create, destroy: the factory; set: the block's factory
+    std::string block;        // create, set, destroy
     std::string property;     // set
     declared_type declared;   // set: the property's declaration
     boost::any old_value;     // set: the device's value; empty for a block this plan creates
     boost::any new_value;     // set: the wanted value, converted to the declared type
     std::string source;       // connect, disconnect: the output "block.port"
     std::string destination;  // connect, disconnect: the input "block.port"
+    unsigned int ticket = 0;  // destroy: the ticket the registry holds for the block
 };
 
 struct TARN_FB_EXPORT plan {
     // In the order apply runs them: creations, property writes (those of one
-    // block side by side, sent as one bulk write), disconnections, connections.
+    // block side by side, sent as one bulk write), disconnections,
+    // connections, destructions (last: a destroyed block cannot be brought
+    // back if a later change fails).
     std::vector<change> changes;
     // Blocks on the device, of a factory the wanted network names, that it
-    // does not list: left as they are (the device destroys by ticket only).
+    // does not list and that are not destroyed: without `exact`, or with no
+    // known ticket (the device destroys by ticket only).
     std::vector<block_state> kept;
     std::vector<std::string> kept_factories;  // the factory of each kept block
 
@@ -128,9 +134,13 @@ struct TARN_FB_EXPORT plan {
 };
 
 struct TARN_FB_EXPORT plan_options {
+    plan_options(bool exact_ = false, std::vector<ticket_entry> tickets_ = {})  // NOLINT: {exact} reads well
+        : exact(exact_), tickets(std::move(tickets_)) {}
     // Also disconnect connections the wanted network does not have, on the
-    // sides of blocks whose ports it lists.
+    // sides of blocks whose ports it lists, and destroy the blocks it does not
+    // list whose ticket `tickets` holds for the factory they are in.
     bool exact = false;
+    std::vector<ticket_entry> tickets;  // as ticket_registry::entries returns them
 };
 
 // A wanted network that cannot be reached: unknown factory, property or port,
@@ -156,6 +166,7 @@ TARN_FB_EXPORT plan make_plan(const network& device, const wanted_network& wante
 //   set BLOCK.PROPERTY OLD -> NEW      (OLD is "-" for a block the plan creates)
 //   disconnect SOURCE DESTINATION
 //   connect SOURCE DESTINATION
+//   destroy FACTORY BLOCK
 // Values are written by value_text. A name that holds a blank, a quote, a
 // backslash or a control character, or is empty, "-" or "->", is written in
 // double quotes as text values are.
@@ -180,8 +191,9 @@ public:
 
 // What an apply did, for progress reports and benchmarks.
 struct TARN_FB_EXPORT apply_counts {
-    std::size_t changes = 0;    // plan changes carried out
-    std::size_t exchanges = 0;  // editing commands sent
+    std::size_t changes = 0;            // plan changes carried out
+    std::size_t exchanges = 0;          // editing commands sent
+    std::vector<std::string> warnings;  // tickets that could not be recorded or forgotten
 };
 
 // Carries the plan out on the device, in order; property writes of one block
@@ -190,8 +202,11 @@ struct TARN_FB_EXPORT apply_counts {
 // old property values, destroy the blocks this apply created, by the tickets
 // create returned) and throws apply_error, whose message names the failed
 // change and the device's reason and, when an undo step failed too, what is
-// left changed. An empty plan sends nothing.
-TARN_FB_EXPORT apply_counts apply(driver& session, const plan& p);
+// left changed (a destroyed block cannot be made again). An empty plan sends
+// nothing. With `tickets`, a creation's ticket is recorded there and a
+// destruction goes through it (ticket_registry::destroy checks the block
+// first); a ticket that cannot be recorded is named in apply_counts::warnings.
+TARN_FB_EXPORT apply_counts apply(driver& session, const plan& p, ticket_registry* tickets = nullptr);
 
 }  // namespace fb
 }  // namespace tarn
