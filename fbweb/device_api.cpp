@@ -4,6 +4,8 @@
 
 #include <list>
 
+#include <tarn/fb/failure_text.hpp>
+
 #include "json_output.hpp"
 
 namespace fbweb {
@@ -17,6 +19,15 @@ driver& session() { return driver::instance(); }
 std::string block_of(const std::string& endpoint) { return endpoint.substr(0, endpoint.find('.')); }
 
 }  // namespace
+
+void device_api::open_session() {
+    const std::lock_guard<std::mutex> lock(exchanges_);
+    try {
+        session();
+    } catch (const driver::error& e) {
+        if (describe_failure(e) != e.what()) throw;
+    }
+}
 
 void device_api::refused(const std::vector<std::string>& blocks) {
     const std::exception_ptr refusal = std::current_exception();

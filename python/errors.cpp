@@ -8,6 +8,7 @@
 
 #include <tarn/exception.hpp>
 #include <tarn/fb/driver.hpp>
+#include <tarn/fb/failure_text.hpp>
 #include <tarn/fb/fifo.hpp>
 #include <tarn/fb/network.hpp>
 #include <tarn/fb/typed_write.hpp>
@@ -72,7 +73,7 @@ void translate(std::exception_ptr thrown) {
         for (const std::string& line : e.left_changed) left.append(text(line));
         raise(apply_error_class, e.what(), {{"failed", py::int_(e.failed)}, {"left_changed", left}});
     } catch (const tarn::fb::driver::error& e) {
-        raise(device_error_class, e.what(), {{"code", py::int_(e.code)}});
+        raise(device_error_class, tarn::fb::describe_failure(e).c_str(), {{"code", py::int_(e.code)}});
     } catch (const tarn::fb::fifo::error& e) {
         raise(stream_error_class, e.what());
     } catch (const tarn::exception::exception& e) {
