@@ -9,9 +9,9 @@ namespace fb {
 namespace detail {
 
 struct session_failure {
-    int open_errno = 0;                  // errno of the failed open, else 0
-    int map_errno = 0;                   // errno of the failed mmap, else 0
-    rlim_t memlock = RLIM_INFINITY;      // the soft locked-memory limit then
+    int open_errno = 0;              // errno of the failed open, else 0
+    int map_errno = 0;               // errno of the failed mmap, else 0
+    rlim_t memlock = RLIM_INFINITY;  // the soft locked-memory limit then
 };
 
 // The calling thread's last failure (cleared by a construction that opens).

@@ -20,8 +20,7 @@ namespace {
 
 const std::string open_failure = "driver(): could not open /dev/functionblocks";
 const std::string map_failure = "driver(): could not map /dev/functionblocks";
-const std::string permission_hint =
-    ": permission denied; join the functionblocks group (adduser USER functionblocks)";
+const std::string permission_hint = ": permission denied; join the functionblocks group (adduser USER functionblocks)";
 
 // The message and the described text of a failed session construction.
 struct failure {
