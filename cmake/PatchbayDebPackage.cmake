@@ -34,7 +34,7 @@ set(CPACK_PATCHBAY_MULTI_ARCH "")
 # its copyright, changelog and lintian overrides. LIBRARY: the package carries the shared library
 # <target>, gets a shlibs file for it and rebuilds the linker cache through
 # dpkg's ldconfig trigger. CONTROL: control files (maintainer scripts,
-# conffiles) named <package>.<control file>. Empty dependencies are dropped.
+# conffiles), each named <anything>.<control file>. Empty dependencies are dropped.
 function(patchbay_deb_package component package)
   cmake_parse_arguments(PARSE_ARGV 2 arg "" "SECTION;MULTI_ARCH;LIBRARY"
     "DEPENDS;RECOMMENDS;SUGGESTS;DESCRIPTION;CONTROL")
@@ -55,8 +55,8 @@ function(patchbay_deb_package component package)
   endif()
   set(control "")
   foreach(file IN LISTS arg_CONTROL)
-    get_filename_component(name ${file} NAME)
-    string(REGEX REPLACE "^${package}\\." "" name ${name})
+    get_filename_component(name ${file} LAST_EXT)
+    string(SUBSTRING ${name} 1 -1 name)
     configure_file(${file} ${patchbay_deb_dir}/${package}/${name} COPYONLY)
     list(APPEND control ${patchbay_deb_dir}/${package}/${name})
   endforeach()

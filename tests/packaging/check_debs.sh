@@ -103,12 +103,17 @@ done
 # systemd-sysusers), the node given to it, its members' locked-memory limit.
 if [ -d "$WORK/root/patchbay" ]; then
     root=$WORK/root/patchbay
-    mkdir -p "$WORK/control" && dpkg-deb -e "$WORK/patchbay.deb" "$WORK/control" || fail "patchbay: no control files"
-    grep -q '^ *addgroup --system --quiet functionblocks$' "$WORK/control/postinst" ||
-        fail "patchbay: postinst does not make the functionblocks group"
+    for name in patchbay fbweb; do
+        [ -e "$WORK/$name.deb" ] || continue
+        rm -rf "$WORK/control" && mkdir -p "$WORK/control" && dpkg-deb -e "$WORK/$name.deb" "$WORK/control" ||
+            fail "$name: no control files"
+        grep -q '^ *addgroup --system --quiet functionblocks$' "$WORK/control/postinst" ||
+            fail "$name: postinst does not make the functionblocks group"
+        dpkg-deb -f "$WORK/$name.deb" Depends | grep -q 'adduser' || fail "$name: postinst needs adduser"
+    done
+    rm -rf "$WORK/control" && mkdir -p "$WORK/control" && dpkg-deb -e "$WORK/patchbay.deb" "$WORK/control"
     grep -qxF /etc/security/limits.d/functionblocks.conf "$WORK/control/conffiles" ||
         fail "patchbay: the limits snippet is not a conffile"
-    dpkg-deb -f "$WORK/patchbay.deb" Depends | grep -q 'adduser' || fail "patchbay: postinst needs adduser"
     grep -qE '^KERNEL=="functionblocks",.*GROUP="functionblocks", MODE="0660"' \
         "$root/usr/lib/udev/rules.d/60-functionblocks.rules" || fail "patchbay: udev rule does not give the node to the group"
     grep -qxE 'g +functionblocks +-' "$root/usr/lib/sysusers.d/functionblocks.conf" ||
