@@ -19,7 +19,7 @@ inline int replay(unsigned char* window, unsigned long) {
     return 0;
 }
 
-inline const device_handler emulated{emulate, nullptr, nullptr, nullptr};
+inline const device_handler emulated{emulate, nullptr, nullptr, nullptr, nullptr};
 inline const device_handler replayed{replay, nullptr, nullptr, nullptr};
 
 }  // namespace bench

@@ -49,7 +49,7 @@ template <void (*Listing)(), int (*Device)(unsigned char*, unsigned long)>
 void listing(benchmark::State& state) {
     interposer_install(bench::emulated);
     Listing();  // the reply that the replaying device makes unread again
-    interposer_install({Device, nullptr, nullptr, nullptr});
+    interposer_install({Device, nullptr, nullptr, nullptr, nullptr});
     while (state.KeepRunning()) Listing();
     interposer_install(bench::emulated);
 }

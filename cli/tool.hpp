@@ -2,10 +2,13 @@
 #pragma once
 // What every tool's main does: reads the command line, answers --help and
 // --version, runs the tool, and says any failure on standard error as
-// "<tool>: <reason>" on one line.
+// "<tool>: <reason>" on one line (for a device the process may not use, with
+// the cause and its fix).
 #include <exception>
 #include <string>
 #include <vector>
+
+#include <tarn/fb/failure_text.hpp>
 
 #include "command_line.hpp"
 
@@ -51,7 +54,7 @@ int run_tool(const tool& t, int argc, char** argv, Options (*parse)(const std::v
         }
         return run(o);
     } catch (const std::exception& e) {
-        return complain(t, e.what());
+        return complain(t, tarn::fb::describe_failure(e));
     }
 }
 

@@ -27,16 +27,17 @@ set(PATCHBAY_DEB_PACKAGES "")
 set(CPACK_PATCHBAY_MULTI_ARCH "")
 
 # patchbay_deb_package(<component> <package> SECTION <section>
-#   [MULTI_ARCH same|foreign] [LIBRARY <target>]
+#   [MULTI_ARCH same|foreign] [LIBRARY <target>] [CONTROL <file>...]
 #   [DEPENDS <dependency>...] [RECOMMENDS <package>...] [SUGGESTS <package>...]
 #   DESCRIPTION <synopsis> <paragraph>)
 # Makes the install component <component> the Debian package <package>, with
 # its copyright, changelog and lintian overrides. LIBRARY: the package carries the shared library
 # <target>, gets a shlibs file for it and rebuilds the linker cache through
-# dpkg's ldconfig trigger. Empty dependencies are dropped.
+# dpkg's ldconfig trigger. CONTROL: control files (maintainer scripts,
+# conffiles), each named <anything>.<control file>. Empty dependencies are dropped.
 function(patchbay_deb_package component package)
   cmake_parse_arguments(PARSE_ARGV 2 arg "" "SECTION;MULTI_ARCH;LIBRARY"
-    "DEPENDS;RECOMMENDS;SUGGESTS;DESCRIPTION")
+    "DEPENDS;RECOMMENDS;SUGGESTS;DESCRIPTION;CONTROL")
   string(TOUPPER ${component} upper)
   set(var CPACK_DEBIAN_${upper}_PACKAGE)
   set(${var}_NAME ${package} PARENT_SCOPE)
@@ -52,6 +53,13 @@ function(patchbay_deb_package component package)
   if(arg_MULTI_ARCH)
     set(CPACK_PATCHBAY_MULTI_ARCH ${CPACK_PATCHBAY_MULTI_ARCH} "${package}=${arg_MULTI_ARCH}" PARENT_SCOPE)
   endif()
+  set(control "")
+  foreach(file IN LISTS arg_CONTROL)
+    get_filename_component(name ${file} LAST_EXT)
+    string(SUBSTRING ${name} 1 -1 name)
+    configure_file(${file} ${patchbay_deb_dir}/${package}/${name} COPYONLY)
+    list(APPEND control ${patchbay_deb_dir}/${package}/${name})
+  endforeach()
   if(arg_LIBRARY)
     get_target_property(soversion ${arg_LIBRARY} SOVERSION)
     get_target_property(name ${arg_LIBRARY} OUTPUT_NAME)
@@ -59,8 +67,9 @@ function(patchbay_deb_package component package)
       set(name ${arg_LIBRARY})
     endif()
     file(WRITE ${patchbay_deb_dir}/${package}/shlibs "lib${name} ${soversion} ${package} (>= ${PROJECT_VERSION})\n")
-    set(${var}_CONTROL_EXTRA ${patchbay_deb_dir}/${package}/shlibs ${patchbay_packaging_dir}/triggers PARENT_SCOPE)
+    list(APPEND control ${patchbay_deb_dir}/${package}/shlibs ${patchbay_packaging_dir}/triggers)
   endif()
+  set(${var}_CONTROL_EXTRA ${control} PARENT_SCOPE)
 
   install(FILES ${patchbay_deb_dir}/copyright ${patchbay_deb_dir}/changelog.Debian.gz
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package} COMPONENT ${component})

@@ -61,8 +61,10 @@ include(${CMAKE_CURRENT_LIST_DIR}/PatchbayDebPackage.cmake)
 # libraries and their development files Multi-Arch: same (co-installable for
 # several architectures). The emulator is neither: its shim must match the
 # architecture of the programs it runs.
+# Its postinst makes the group that the udev rule gives /dev/functionblocks to.
 patchbay_deb_package(tool patchbay SECTION utils MULTI_ARCH foreign
-  DEPENDS "libtarn-fb1 ${patchbay_exact}" "${patchbay_runtime_depends}"
+  CONTROL ${patchbay_packaging_dir}/device-group.postinst ${patchbay_packaging_dir}/patchbay.conffiles
+  DEPENDS "libtarn-fb1 ${patchbay_exact}" adduser "${patchbay_runtime_depends}"
   SUGGESTS bash-completion
   DESCRIPTION "list and edit the function-block network of /dev/functionblocks"
 "patchbay lists the factories of the function-block device, the blocks of a
@@ -70,7 +72,8 @@ factory, the properties of a block with their values and its output ports
 with their connections; its interactive test session creates and deletes
 blocks, writes properties and connects ports. fbdump writes the whole
 network as JSON or as a Graphviz graph; fbrestore brings the device back to
-such a document (fbrestore.service does so at boot).")
+such a document (fbrestore.service does so at boot). Members of the
+functionblocks group may use the device without root.")
 
 # A board's own libtarn.so.1 comes from the board, not from a package of ours.
 set(patchbay_libtarn_depends "")
@@ -122,8 +125,10 @@ endif()
 if(TARGET fbweb)
   # The server's thread pool waits on a condition variable: GCC 12's symbol.
   string(REPLACE "libstdc++6 (>= 11)" "libstdc++6 (>= 12)" fbweb_runtime_depends "${patchbay_runtime_depends}")
+  # Its unit runs in the device's group, which its postinst makes too.
   patchbay_deb_package(web fbweb SECTION net MULTI_ARCH foreign
-    DEPENDS "libtarn-fb1 ${patchbay_exact}" "${fbweb_runtime_depends}"
+    CONTROL ${patchbay_packaging_dir}/device-group.postinst
+    DEPENDS "libtarn-fb1 ${patchbay_exact}" adduser "${fbweb_runtime_depends}"
     DESCRIPTION "function-block network in a browser"
 "fbweb serves the network of /dev/functionblocks over HTTP: a page that draws
 the blocks and their connections and edits them, and a JSON API for lab

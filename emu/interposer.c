@@ -17,6 +17,7 @@
 #include <string.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <sys/syscall.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -213,8 +214,19 @@ static void* map_low_window(void) {
     return MAP_FAILED;
 }
 
+/* A window locked in memory as the device's is: refused past the process's
+ * locked-memory limit (unless it may lock any amount) with the device's
+ * EAGAIN. The system call itself: the sanitizers' runtimes make mlock() do
+ * nothing. */
+static void* lock_window(void* p) {
+    if (syscall(SYS_mlock, p, (size_t)WINDOW_SIZE) == 0) return p;
+    next.munmap(p, WINDOW_SIZE);
+    errno = EAGAIN;
+    return MAP_FAILED;
+}
+
 /* The device maps its whole window and nothing else. */
-static void* map_device(int fd, size_t length, long long offset) {
+static void* map_device(int fd, size_t length, int flags, long long offset) {
     unsigned char* window;
     struct device_handler h;
     if (!look_at(fd, &window, &h)) return MAP_FAILED;
@@ -227,6 +239,7 @@ static void* map_device(int fd, size_t length, long long offset) {
         if (!window) return MAP_FAILED;
     } else {
         void* p = map_low_window();
+        if (p != MAP_FAILED && (flags & MAP_LOCKED) && h.lock && h.lock()) p = lock_window(p);
         if (p == MAP_FAILED) return p;
         window = p;
     }
@@ -239,13 +252,13 @@ static void* map_device(int fd, size_t length, long long offset) {
 
 void* mmap(void* addr, size_t length, int prot, int flags, int fd, off_t offset) {
     look_up();
-    if (is_device(fd)) return map_device(fd, length, offset);
+    if (is_device(fd)) return map_device(fd, length, flags, offset);
     return next.mmap(addr, length, prot, flags, fd, offset);
 }
 
 void* mmap64(void* addr, size_t length, int prot, int flags, int fd, off64_t offset) {
     look_up();
-    if (is_device(fd)) return map_device(fd, length, offset);
+    if (is_device(fd)) return map_device(fd, length, flags, offset);
     return next.mmap64(addr, length, prot, flags, fd, offset);
 }
 

@@ -26,6 +26,11 @@ struct device_handler {
     /* munmap of a window the handler's mmap gave: returns what munmap
      * returns. NULL: the window is unmapped. */
     int (*munmap)(unsigned char* window);
+    /* Asked at every mapping that asks to be locked (MAP_LOCKED) and gets
+     * the interposer's own window: non-zero locks it, so that the process's
+     * locked-memory limit applies as it does to the device. NULL: not
+     * locked. */
+    int (*lock)(void);
 };
 
 /* Makes `handler` (copied) answer every later device call. A handler whose

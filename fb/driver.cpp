@@ -2,12 +2,17 @@
 // The device session: opening and mapping the window, laying out the two
 // regions, and executing a command with its failure status turned into an
 // exception.
+#include <cerrno>
+
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <tarn/fb/driver.hpp>
+
+#include "session_failure.hpp"
 
 namespace tarn {
 namespace fb {
@@ -26,11 +31,20 @@ driver& driver::instance() {
 }
 
 driver::driver() : fifo(nullptr), shm(nullptr), fd(-1) {
+    // The cause of a failure is noted for describe_failure(); the messages stay as they are.
+    detail::session_failure& noted = detail::last_session_failure();
+    noted = {};
     fd = ::open(device_path, O_RDWR);
-    if (fd < 0) throw error(0, "driver(): could not open /dev/functionblocks");
+    if (fd < 0) {
+        noted.open_errno = errno;
+        throw error(0, "driver(): could not open /dev/functionblocks");
+    }
     void* window = ::mmap(nullptr, window_size, PROT_READ | PROT_WRITE,
                           MAP_SHARED | MAP_LOCKED | MAP_NORESERVE | MAP_POPULATE, fd, 0);
     if (window == MAP_FAILED) {
+        noted.map_errno = errno;
+        rlimit limit{};
+        if (::getrlimit(RLIMIT_MEMLOCK, &limit) == 0) noted.memlock = limit.rlim_cur;
         ::close(fd);
         throw error(0, "driver(): could not map /dev/functionblocks");
     }

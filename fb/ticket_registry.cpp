@@ -45,6 +45,7 @@ public:
         const std::string lock = file + ".lock";
         fd_ = ::open(lock.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0660);
         if (fd_ < 0) fail("cannot open " + lock, file);
+        ::fchmod(fd_, 0660);  // the group's other members lock it too, whatever the umask
         while (::flock(fd_, LOCK_EX) != 0)
             if (errno != EINTR) {
                 ::close(fd_);

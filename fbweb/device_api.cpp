@@ -5,6 +5,8 @@
 #include <iostream>
 #include <list>
 
+#include <tarn/fb/failure_text.hpp>
+
 #include "json_output.hpp"
 
 namespace fbweb {
@@ -27,6 +29,15 @@ void warn(const std::vector<std::string>& warnings) {
 }  // namespace
 
 device_api::device_api(std::string registry) : tickets_(std::move(registry)) {}
+
+void device_api::open_session() {
+    const std::lock_guard<std::mutex> lock(exchanges_);
+    try {
+        session();
+    } catch (const driver::error& e) {
+        if (describe_failure(e) != e.what()) throw;
+    }
+}
 
 void device_api::refused(const std::vector<std::string>& blocks) {
     const std::exception_ptr refusal = std::current_exception();

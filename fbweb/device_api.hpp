@@ -30,6 +30,11 @@ struct restore_result {
 
 class device_api {
 public:
+    // Opens the device session now, so that a device the process may not use
+    // (no permission on the node, locked-memory limit too low) stops the
+    // server at its start with the cause and fix; a missing device is left to
+    // the requests, which answer 503 until it appears.
+    void open_session();
     // fbdump's document on one line.
     std::string network_document();
     // One block as the document shows it; not_found when there is no such block.

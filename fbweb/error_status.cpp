@@ -3,6 +3,7 @@
 #include "error_status.hpp"
 
 #include <nlohmann/json.hpp>
+#include <tarn/fb/failure_text.hpp>
 #include <tarn/fb/network.hpp>
 #include <tarn/fb/ticket_registry.hpp>
 
@@ -50,7 +51,7 @@ error_reply reply_for(const std::exception_ptr& failure) {
     } catch (const tarn::fb::apply_error& e) {
         return {409, dump({{"error", e.what()}, {"left_changed", e.left_changed}})};
     } catch (const driver::error& e) {
-        if (device_missing(e)) return {503, error_body(e.what())};
+        if (device_missing(e)) return {503, error_body(tarn::fb::describe_failure(e))};
         return {409, dump({{"error", e.what()}, {"code", e.code}})};
     } catch (const tarn::fb::fifo::error& e) {
         return {502, error_body(std::string("unreadable reply from the device: ") + e.what())};

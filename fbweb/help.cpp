@@ -52,7 +52,7 @@ the token itself only when standard output is a terminal, else the file.
 
 exit status:
   0  stopped by SIGINT or SIGTERM, or --help or --version
-  1  could not start: bad command line, token file, or address
+  1  could not start: bad command line, token file, address, or a device it may not use
 )";
 
 }  // namespace fbweb

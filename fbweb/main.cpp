@@ -69,6 +69,7 @@ int serve(const fbweb::options& o) {
     signal(SIGPIPE, SIG_IGN);
 
     fbweb::device_api api;
+    api.open_session();
     httplib::Server server;
     configure(server, o);
     fbweb::add_api_routes(server, api, {token, o.read_only, token.empty() && fbweb::is_loopback(o.host)});

@@ -8,6 +8,7 @@
 
 #include <tarn/exception.hpp>
 #include <tarn/fb/driver.hpp>
+#include <tarn/fb/failure_text.hpp>
 #include <tarn/fb/fifo.hpp>
 #include <tarn/fb/network.hpp>
 #include <tarn/fb/ticket_registry.hpp>
@@ -76,7 +77,7 @@ void translate(std::exception_ptr thrown) {
     } catch (const tarn::fb::ticket_unknown& e) {
         raise(ticket_error_class, e.what());
     } catch (const tarn::fb::driver::error& e) {
-        raise(device_error_class, e.what(), {{"code", py::int_(e.code)}});
+        raise(device_error_class, tarn::fb::describe_failure(e).c_str(), {{"code", py::int_(e.code)}});
     } catch (const tarn::fb::fifo::error& e) {
         raise(stream_error_class, e.what());
     } catch (const tarn::exception::exception& e) {

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The command front end: one editing operation on the process-wide session,
-// with a device error reported as one line and the result -1.
+// with a device error reported as one line and the result -1 (and, for a
+// device the process may not use, its cause and fix on standard error).
 #include <cmath>
 #include <iostream>
 #include <string>
 
 #include <tarn/fb/driver.hpp>
+#include <tarn/fb/failure_text.hpp>
 #include <tarn/fb/typed_write.hpp>
 
 namespace command_detail {
@@ -41,6 +43,9 @@ int fb_command(std::string command, std::string first, std::string second, T val
         }
     } catch (const tarn::fb::driver::error& e) {
         std::cout << "fb_command: error " << e.what() << std::endl;
+        // A device the process may not use: the cause and its fix on a line of their own.
+        const std::string described = tarn::fb::describe_failure(e);
+        if (described != e.what()) std::cerr << "patchbay: " << described << std::endl;
         return -1;
     }
     return 0;

@@ -6,6 +6,8 @@
 #include <iostream>
 #include <string>
 
+#include <tarn/fb/failure_text.hpp>
+
 #include "frontends.hpp"
 
 namespace {
@@ -65,7 +67,7 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         // Scripts rely on the status: 1 means the request was not carried out.
         std::cout.flush();
-        std::cerr << "patchbay: " << e.what() << std::endl;
+        std::cerr << "patchbay: " << tarn::fb::describe_failure(e) << std::endl;
         return 1;
     }
     std::cout << "patchbay finished" << std::endl;

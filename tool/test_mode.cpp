@@ -5,6 +5,8 @@
 #include <map>
 #include <string>
 
+#include <tarn/fb/failure_text.hpp>
+
 #include "fb_command.hpp"
 #include "frontends.hpp"
 
@@ -155,7 +157,7 @@ int test_mode() {
         try {
             if (!run_choice(choice, tickets)) return 1;
         } catch (const std::exception& e) {
-            out << "patchbay: " << e.what() << std::endl;
+            out << "patchbay: " << tarn::fb::describe_failure(e) << std::endl;
         }
     }
 }

@@ -31,7 +31,9 @@ expected_files() {
     patchbay) echo usr/bin/patchbay usr/bin/fbdump usr/bin/fbrestore usr/share/man/man1/patchbay.1.gz \
         usr/share/man/man1/fbdump.1.gz usr/share/man/man1/fbrestore.1.gz \
         usr/share/bash-completion/completions/patchbay usr/share/bash-completion/completions/fbdump \
-        usr/share/bash-completion/completions/fbrestore usr/lib/systemd/system/fbrestore.service ;;
+        usr/share/bash-completion/completions/fbrestore usr/lib/systemd/system/fbrestore.service \
+        usr/lib/udev/rules.d/60-functionblocks.rules usr/lib/sysusers.d/functionblocks.conf \
+        etc/security/limits.d/functionblocks.conf ;;
     libtarn-fb1) echo "usr/$LIBDIR/libtarn-fb.so.1" "usr/$LIBDIR/libtarn-fb.so.$VERSION" ;;
     libtarn1) echo "usr/$LIBDIR/libtarn.so.1" ;;
     libtarn-fb-dev) echo usr/include/tarn/exception.hpp usr/include/tarn/fb/driver.hpp \
@@ -96,6 +98,29 @@ for name in $packages; do
 done
 
 [ -s "$WORK/binaries" ] || fail "no binaries found in the packages"
+
+# The device without root: the group made at configure time (and by
+# systemd-sysusers), the node given to it, its members' locked-memory limit.
+if [ -d "$WORK/root/patchbay" ]; then
+    root=$WORK/root/patchbay
+    for name in patchbay fbweb; do
+        [ -e "$WORK/$name.deb" ] || continue
+        rm -rf "$WORK/control" && mkdir -p "$WORK/control" && dpkg-deb -e "$WORK/$name.deb" "$WORK/control" ||
+            fail "$name: no control files"
+        grep -q '^ *addgroup --system --quiet functionblocks$' "$WORK/control/postinst" ||
+            fail "$name: postinst does not make the functionblocks group"
+        dpkg-deb -f "$WORK/$name.deb" Depends | grep -q 'adduser' || fail "$name: postinst needs adduser"
+    done
+    rm -rf "$WORK/control" && mkdir -p "$WORK/control" && dpkg-deb -e "$WORK/patchbay.deb" "$WORK/control"
+    grep -qxF /etc/security/limits.d/functionblocks.conf "$WORK/control/conffiles" ||
+        fail "patchbay: the limits snippet is not a conffile"
+    grep -qE '^KERNEL=="functionblocks",.*GROUP="functionblocks", MODE="0660"' \
+        "$root/usr/lib/udev/rules.d/60-functionblocks.rules" || fail "patchbay: udev rule does not give the node to the group"
+    grep -qxE 'g +functionblocks +-' "$root/usr/lib/sysusers.d/functionblocks.conf" ||
+        fail "patchbay: sysusers.d does not declare the group"
+    grep -qxE '@functionblocks +- +memlock +1024' "$root/etc/security/limits.d/functionblocks.conf" ||
+        fail "patchbay: limits.d does not give the group the window's locked memory"
+fi
 
 # dpkg refuses to install two packages that carry the same file.
 shared=$(cat "$WORK"/*.files | sort | uniq -d)

@@ -13,12 +13,17 @@ namespace {
 device_interposer::handler* installed = nullptr;
 
 int on_open() {
-    if (installed->present()) return 0;
-    errno = ENOENT;
+    const int refusal = installed->open_error();
+    if (refusal == 0) return 0;
+    errno = refusal;
     return -1;
 }
 
 unsigned char* on_mmap() {
+    if (const int refusal = installed->map_error()) {
+        errno = refusal;
+        return nullptr;
+    }
     try {
         return installed->window();
     } catch (const std::exception&) {
@@ -43,5 +48,5 @@ int on_ioctl(unsigned char*, unsigned long request) {
 
 void device_interposer::install(handler* h) {
     installed = h;
-    interposer_install(h ? device_handler{on_ioctl, on_open, on_mmap, on_munmap} : device_handler{});
+    interposer_install(h ? device_handler{on_ioctl, on_open, on_mmap, on_munmap, nullptr} : device_handler{});
 }

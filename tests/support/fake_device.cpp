@@ -15,6 +15,11 @@ public:
         ++opens;
         return is_present;
     }
+    int open_error() override {
+        const int absent = handler::open_error();
+        return absent != 0 ? absent : open_refusal;
+    }
+    int map_error() override { return map_refusal; }
     unsigned char* window() override { return memory().base; }
     int execute(unsigned long request) override {
         requests.push_back({request, memory().request_bytes()});
@@ -25,6 +30,8 @@ public:
     std::vector<unsigned char> reply;
     int result = 0;
     bool is_present = true;
+    int open_refusal = 0;
+    int map_refusal = 0;
     int opens = 0;
     std::vector<fake_device::request> requests;
 
@@ -53,3 +60,7 @@ void fake_device::answer(const std::vector<unsigned char>& reply, int result) {
 const std::vector<fake_device::request>& fake_device::requests() { return dev().requests; }
 void fake_device::set_present(bool present) { dev().is_present = present; }
 int fake_device::open_count() { return dev().opens; }
+void fake_device::refuse(int open_errno, int map_errno) {
+    dev().open_refusal = open_errno;
+    dev().map_refusal = map_errno;
+}

@@ -21,5 +21,8 @@ const std::vector<request>& requests();
 void set_present(bool present);
 // How often the device node was opened.
 int open_count();
+// Opening the present node fails with `open_errno`, mapping it with
+// `map_errno` (0: succeeds).
+void refuse(int open_errno, int map_errno);
 
 }  // namespace fake_device
