@@ -7,7 +7,7 @@
 #include <string>
 
 #include <tarn/fb/driver.hpp>
-#include <tarn/fb/typed_write.hpp>
+#include <tarn/fb/property_write.hpp>
 
 namespace command_detail {
 

@@ -33,9 +33,11 @@ expected_files() {
         usr/share/bash-completion/completions/patchbay usr/share/bash-completion/completions/fbdump \
         usr/share/bash-completion/completions/fbrestore usr/lib/systemd/system/fbrestore.service ;;
     libtarn-fb1) echo "usr/$LIBDIR/libtarn-fb.so.1" "usr/$LIBDIR/libtarn-fb.so.$VERSION" ;;
+    libtarn-fb-network1) echo "usr/$LIBDIR/libtarn-fb-network.so.1" "usr/$LIBDIR/libtarn-fb-network.so.$VERSION" ;;
     libtarn1) echo "usr/$LIBDIR/libtarn.so.1" ;;
     libtarn-fb-dev) echo usr/include/tarn/exception.hpp usr/include/tarn/fb/driver.hpp \
-        usr/include/tarn/fb/fifo.hpp "usr/$LIBDIR/libtarn-fb.so" \
+        usr/include/tarn/fb/fifo.hpp usr/include/tarn/fb/network.hpp usr/include/tarn/fb/typed_write.hpp \
+        "usr/$LIBDIR/libtarn-fb.so" "usr/$LIBDIR/libtarn-fb-network.so" "usr/$LIBDIR/pkgconfig/tarn-fb-network.pc" \
         "usr/$LIBDIR/cmake/TarnFb/TarnFbConfig.cmake" "usr/$LIBDIR/cmake/TarnFb/TarnFbConfigVersion.cmake" \
         "usr/$LIBDIR/cmake/TarnFb/TarnFbTargets.cmake" "usr/$LIBDIR/pkgconfig/tarn-fb.pc" ;;
     patchbay-emulator) echo usr/bin/fbemu "usr/$LIBDIR/fbemu/libfbemu-shim.so" \
@@ -50,7 +52,7 @@ expected_files() {
 # architectures at once; the tools serve programs of any architecture.
 expected_multi_arch() {
     case $1 in
-    libtarn-fb1 | libtarn1 | libtarn-fb-dev) echo same ;;
+    libtarn-fb1 | libtarn-fb-network1 | libtarn1 | libtarn-fb-dev) echo same ;;
     patchbay | fbweb) echo foreign ;;
     *) echo no ;;
     esac
@@ -96,6 +98,28 @@ for name in $packages; do
 done
 
 [ -s "$WORK/binaries" ] || fail "no binaries found in the packages"
+
+# The layers: the tool loads the client library and no network library; the
+# network library goes with exactly the client library of its build, and
+# defines no symbol that the client library defines too.
+tool=$WORK/root/patchbay/usr/bin/patchbay
+if [ -f "$tool" ]; then
+    needed=$(readelf -d "$tool" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/\1/p')
+    echo "$needed" | grep -qx libtarn-fb.so.1 || fail "patchbay does not load libtarn-fb.so.1"
+    ! echo "$needed" | grep -q network || fail "patchbay loads a network library: $needed"
+fi
+network=$WORK/root/libtarn-fb-network1/usr/$LIBDIR/libtarn-fb-network.so.1
+core=$WORK/root/libtarn-fb1/usr/$LIBDIR/libtarn-fb.so.1
+if [ -f "$network" ] && [ -f "$core" ]; then
+    depends=$(dpkg-deb -f "$WORK/libtarn-fb-network1.deb" Depends)
+    echo "$depends" | tr ',' '\n' | grep -qx " *libtarn-fb1 (= $VERSION-1)" ||
+        fail "libtarn-fb-network1 does not depend on libtarn-fb1 (= $VERSION-1): $depends"
+    defined() { nm -D --defined-only "$1" | awk '{ print $3 }' | sort -u; }
+    defined "$network" >"$WORK/network.symbols" && defined "$core" >"$WORK/core.symbols"
+    [ -s "$WORK/network.symbols" ] || fail "libtarn-fb-network exports nothing"
+    twice=$(comm -12 "$WORK/network.symbols" "$WORK/core.symbols" | c++filt | paste -s -d ";" -)
+    [ -z "$twice" ] || fail "defined by both libraries: $twice"
+fi
 
 # dpkg refuses to install two packages that carry the same file.
 shared=$(cat "$WORK"/*.files | sort | uniq -d)
