@@ -50,7 +50,8 @@ elseif(CMAKE_LIBRARY_ARCHITECTURE STREQUAL "x86_64-linux-gnu")
   set(patchbay_runtime_depends "libc6 (>= 2.34), libstdc++6 (>= 11), libgcc-s1 (>= 3.0)")
 else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/fb ${PROJECT_BINARY_DIR}/tarn)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/fb ${PROJECT_BINARY_DIR}/fb-network
+    ${PROJECT_BINARY_DIR}/tarn)
   set(patchbay_runtime_depends "")
 endif()
 set(patchbay_exact "(= ${PROJECT_VERSION}-${patchbay_deb_release})")
@@ -64,7 +65,7 @@ include(${CMAKE_CURRENT_LIST_DIR}/PatchbayDebPackage.cmake)
 # Its postinst makes the group that the udev rule gives /dev/functionblocks to.
 patchbay_deb_package(tool patchbay SECTION utils MULTI_ARCH foreign
   CONTROL ${patchbay_packaging_dir}/device-group.postinst ${patchbay_packaging_dir}/patchbay.conffiles
-  DEPENDS "libtarn-fb1 ${patchbay_exact}" adduser "${patchbay_runtime_depends}"
+  DEPENDS "libtarn-fb1 ${patchbay_exact}" "libtarn-fb-network1 ${patchbay_exact}" adduser "${patchbay_runtime_depends}"
   SUGGESTS bash-completion
   DESCRIPTION "list and edit the function-block network of /dev/functionblocks"
 "patchbay lists the factories of the function-block device, the blocks of a
@@ -87,6 +88,15 @@ patchbay_deb_package(runtime libtarn-fb1 SECTION libs MULTI_ARCH same LIBRARY ta
 shared window, the device session and its listing, editing and property
 operations.")
 
+patchbay_deb_package(network libtarn-fb-network1 SECTION libs MULTI_ARCH same LIBRARY tarn-fb-network
+  DEPENDS "libtarn-fb1 ${patchbay_exact}" "${patchbay_libtarn_depends}" "${patchbay_runtime_depends}"
+  DESCRIPTION "network model of the function-block device"
+"libtarn-fb-network reads the whole network of /dev/functionblocks in one
+walk, compares it with a wanted network into an ordered plan of changes,
+applies a plan with undo, and writes properties converted to their declared
+types. fbdump, fbrestore, fbweb and the Python module use it; patchbay does
+not.")
+
 if(NOT PATCHBAY_SYSTEM_LIBTARN)
   patchbay_deb_package(libtarn libtarn1 SECTION libs MULTI_ARCH same LIBRARY tarn
     DEPENDS "${patchbay_runtime_depends}"
@@ -96,10 +106,11 @@ libtarn-fb, for boards that do not have their maker's libtarn.so.1.")
 endif()
 
 patchbay_deb_package(dev libtarn-fb-dev SECTION libdevel MULTI_ARCH same
-  DEPENDS "libtarn-fb1 ${patchbay_exact}" "libboost-dev (>= 1.74)"
+  DEPENDS "libtarn-fb1 ${patchbay_exact}" "libtarn-fb-network1 ${patchbay_exact}" "libboost-dev (>= 1.74)"
   DESCRIPTION "client library of the function-block device (development files)"
-"Headers of libtarn-fb and libtarn, their link names, the CMake package TarnFb
-(target tarn::fb) and the pkg-config file tarn-fb.pc.")
+"Headers of libtarn-fb, libtarn-fb-network and libtarn, their link names, the
+CMake package TarnFb (targets tarn::fb and tarn::fb_network) and the
+pkg-config files tarn-fb.pc and tarn-fb-network.pc.")
 
 if(PATCHBAY_INSTALL_EMULATOR)
   patchbay_deb_package(emulator patchbay-emulator SECTION devel
@@ -113,7 +124,7 @@ endif()
 
 if(TARGET tarnfb)
   patchbay_deb_package(python python3-tarnfb SECTION python
-    DEPENDS "libtarn-fb1 ${patchbay_exact}" "${patchbay_libtarn_depends}"
+    DEPENDS "libtarn-fb1 ${patchbay_exact}" "libtarn-fb-network1 ${patchbay_exact}" "${patchbay_libtarn_depends}"
       "python3 (>= ${TARNFB_PYTHON_VERSION}), python3 (<< ${TARNFB_PYTHON_NEXT_VERSION})" "${patchbay_runtime_depends}"
     DESCRIPTION "Python module of the function-block device"
 "The module tarnfb lists and edits the function-block network of
@@ -128,7 +139,7 @@ if(TARGET fbweb)
   # Its unit runs in the device's group, which its postinst makes too.
   patchbay_deb_package(web fbweb SECTION net MULTI_ARCH foreign
     CONTROL ${patchbay_packaging_dir}/device-group.postinst
-    DEPENDS "libtarn-fb1 ${patchbay_exact}" adduser "${fbweb_runtime_depends}"
+    DEPENDS "libtarn-fb1 ${patchbay_exact}" "libtarn-fb-network1 ${patchbay_exact}" adduser "${fbweb_runtime_depends}"
     DESCRIPTION "function-block network in a browser"
 "fbweb serves the network of /dev/functionblocks over HTTP: a page that draws
 the blocks and their connections and edits them, and a JSON API for lab

@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: MIT
-# Installs the CMake package TarnFb (imported target tarn::fb) and the
-# pkg-config file tarn-fb.pc for the library built in fb/. Both find the
+# Installs the CMake package TarnFb (imported targets tarn::fb and
+# tarn::fb_network) and the pkg-config files tarn-fb.pc and tarn-fb-network.pc
+# for the libraries built in fb/ and fb-network/. Both find the
 # installation prefix from their own place, so an installed tree can be moved
 # (cmake --install --prefix, or the Debian package under /usr).
 include(CMakePackageConfigHelpers)
@@ -38,6 +39,8 @@ foreach(dir IN LISTS Boost_INCLUDE_DIRS)
     string(APPEND TARNFB_PC_BOOST_CFLAGS " -I${dir}")
   endif()
 endforeach()
-configure_file(${CMAKE_CURRENT_LIST_DIR}/tarn-fb.pc.in ${CMAKE_CURRENT_BINARY_DIR}/tarn-fb.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tarn-fb.pc
-  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
+foreach(pc IN ITEMS tarn-fb tarn-fb-network)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/${pc}.pc.in ${CMAKE_CURRENT_BINARY_DIR}/${pc}.pc @ONLY)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${pc}.pc
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
+endforeach()

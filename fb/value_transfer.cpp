@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
-// Data between the client and the blocks: the bulk property write and the
-// value reads, as a number, as text, or many at once as numbers.
+// Data between the client and the blocks: the bulk and the single-property
+// writes and the value reads, as a number, as text, or many at once as
+// numbers.
 #include <stdexcept>
+
+#include <tarn/fb/property_write.hpp>
 
 #include "exchange.hpp"
 
@@ -14,7 +17,35 @@ namespace {
 // number.
 constexpr double unreadable_value = 3e20;
 
+// One name and one value; a device failure names the block and the property.
+template <class T>
+void write_one(driver& session, const std::string& block, const std::string& property, T value) {
+    std::lock_guard<std::mutex> lock(session.mutex);
+    detail::start_request(session, protocol::write_func_prop);
+    session.fifo->push(block);
+    session.fifo->push(property);
+    session.fifo->push<T>(value);
+    try {
+        session.ioctl_with_int_cmd(protocol::write_func_prop.name);
+    } catch (const driver::error& e) {
+        const std::string message = std::string(e.what()) + " (" + block + "." + property + ")";
+        throw driver::error(e.code, message.c_str());
+    }
+}
+
 }  // namespace
+
+void write_func_prop(driver& session, const std::string& block, const std::string& property, int value) {
+    write_one(session, block, property, value);
+}
+
+void write_func_prop(driver& session, const std::string& block, const std::string& property, unsigned int value) {
+    write_one(session, block, property, value);
+}
+
+void write_func_prop(driver& session, const std::string& block, const std::string& property, float value) {
+    write_one(session, block, property, value);
+}
 
 void driver::write_func_props(const std::string& block, const std::list<property>& props) {
     std::lock_guard<std::mutex> lock(mutex);

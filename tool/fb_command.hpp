@@ -9,7 +9,7 @@
 
 #include <tarn/fb/driver.hpp>
 #include <tarn/fb/failure_text.hpp>
-#include <tarn/fb/typed_write.hpp>
+#include <tarn/fb/property_write.hpp>
 
 namespace command_detail {
 

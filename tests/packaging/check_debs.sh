@@ -35,9 +35,11 @@ expected_files() {
         usr/lib/udev/rules.d/60-functionblocks.rules usr/lib/sysusers.d/functionblocks.conf \
         etc/security/limits.d/functionblocks.conf ;;
     libtarn-fb1) echo "usr/$LIBDIR/libtarn-fb.so.1" "usr/$LIBDIR/libtarn-fb.so.$VERSION" ;;
+    libtarn-fb-network1) echo "usr/$LIBDIR/libtarn-fb-network.so.1" "usr/$LIBDIR/libtarn-fb-network.so.$VERSION" ;;
     libtarn1) echo "usr/$LIBDIR/libtarn.so.1" ;;
     libtarn-fb-dev) echo usr/include/tarn/exception.hpp usr/include/tarn/fb/driver.hpp \
-        usr/include/tarn/fb/fifo.hpp "usr/$LIBDIR/libtarn-fb.so" \
+        usr/include/tarn/fb/fifo.hpp usr/include/tarn/fb/network.hpp usr/include/tarn/fb/typed_write.hpp \
+        "usr/$LIBDIR/libtarn-fb.so" "usr/$LIBDIR/libtarn-fb-network.so" "usr/$LIBDIR/pkgconfig/tarn-fb-network.pc" \
         "usr/$LIBDIR/cmake/TarnFb/TarnFbConfig.cmake" "usr/$LIBDIR/cmake/TarnFb/TarnFbConfigVersion.cmake" \
         "usr/$LIBDIR/cmake/TarnFb/TarnFbTargets.cmake" "usr/$LIBDIR/pkgconfig/tarn-fb.pc" ;;
     patchbay-emulator) echo usr/bin/fbemu "usr/$LIBDIR/fbemu/libfbemu-shim.so" \
@@ -52,7 +54,7 @@ expected_files() {
 # architectures at once; the tools serve programs of any architecture.
 expected_multi_arch() {
     case $1 in
-    libtarn-fb1 | libtarn1 | libtarn-fb-dev) echo same ;;
+    libtarn-fb1 | libtarn-fb-network1 | libtarn1 | libtarn-fb-dev) echo same ;;
     patchbay | fbweb) echo foreign ;;
     *) echo no ;;
     esac
@@ -120,6 +122,28 @@ if [ -d "$WORK/root/patchbay" ]; then
         fail "patchbay: sysusers.d does not declare the group"
     grep -qxE '@functionblocks +- +memlock +1024' "$root/etc/security/limits.d/functionblocks.conf" ||
         fail "patchbay: limits.d does not give the group the window's locked memory"
+fi
+
+# The layers: the tool loads the client library and no network library; the
+# network library goes with exactly the client library of its build, and
+# defines no symbol that the client library defines too.
+tool=$WORK/root/patchbay/usr/bin/patchbay
+if [ -f "$tool" ]; then
+    needed=$(readelf -d "$tool" | sed -n 's/.*(NEEDED).*\[\(.*\)\]$/\1/p')
+    echo "$needed" | grep -qx libtarn-fb.so.1 || fail "patchbay does not load libtarn-fb.so.1"
+    ! echo "$needed" | grep -q network || fail "patchbay loads a network library: $needed"
+fi
+network=$WORK/root/libtarn-fb-network1/usr/$LIBDIR/libtarn-fb-network.so.1
+core=$WORK/root/libtarn-fb1/usr/$LIBDIR/libtarn-fb.so.1
+if [ -f "$network" ] && [ -f "$core" ]; then
+    depends=$(dpkg-deb -f "$WORK/libtarn-fb-network1.deb" Depends)
+    echo "$depends" | tr ',' '\n' | grep -qx " *libtarn-fb1 (= $VERSION-1)" ||
+        fail "libtarn-fb-network1 does not depend on libtarn-fb1 (= $VERSION-1): $depends"
+    defined() { nm -D --defined-only "$1" | awk '{ print $3 }' | sort -u; }
+    defined "$network" >"$WORK/network.symbols" && defined "$core" >"$WORK/core.symbols"
+    [ -s "$WORK/network.symbols" ] || fail "libtarn-fb-network exports nothing"
+    twice=$(comm -12 "$WORK/network.symbols" "$WORK/core.symbols" | c++filt | paste -s -d ";" -)
+    [ -z "$twice" ] || fail "defined by both libraries: $twice"
 fi
 
 # dpkg refuses to install two packages that carry the same file.

@@ -14,7 +14,7 @@ OUT=$WORK/cross-consumer
 STEP_LOG=$OUT/step.log
 
 rm -rf "$ROOT" "$OUT" && mkdir -p "$ROOT/lib" "$OUT" || exit 1
-for package in libtarn-fb-dev libtarn-fb1 libtarn1; do
+for package in libtarn-fb-dev libtarn-fb1 libtarn-fb-network1 libtarn1; do
     [ ! -e "$WORK/$package.deb" ] || dpkg-deb -x "$WORK/$package.deb" "$ROOT" || fail "$package: cannot unpack"
 done
 ln -s "$RUNTIME_ROOT/lib/ld-linux-armhf.so.3" "$ROOT/lib/ld-linux-armhf.so.3" &&
@@ -37,15 +37,15 @@ fi
 PKG_CONFIG_LIBDIR=$ROOT/usr/lib/$multiarch/pkgconfig
 export PKG_CONFIG_LIBDIR
 # shellcheck disable=SC2046
-quietly "$CXX" -std=c++17 $(pkg-config --cflags tarn-fb) "$CONSUMER/consumer.cpp" \
-    -o "$OUT/pkg-config-consumer" $(pkg-config --libs tarn-fb)
+quietly "$CXX" -std=c++17 $(pkg-config --cflags tarn-fb-network) "$CONSUMER/consumer.cpp" \
+    -o "$OUT/pkg-config-consumer" $(pkg-config --libs tarn-fb-network)
 
 for program in "$OUT/cmake/consumer" "$OUT/pkg-config-consumer"; do
     [ -x "$program" ] || continue
     out=$(LD_PRELOAD=$SHIM FBEMU_STATE=$OUT/state.json "$QEMU" -L "$ROOT" "$program" 2>&1)
     status=$?
     case $status:$out in
-    0:*"factory sine_osc"*) ;;
+    0:*"factory sine_osc"*"network of "*" blocks"*) ;;
     *) fail "$program: status $status, output:
 $out" ;;
     esac

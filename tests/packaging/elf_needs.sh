@@ -16,6 +16,7 @@ provider() {
     libstdc++.so.6) echo libstdc++6 ;;
     libgcc_s.so.1) echo libgcc-s1 ;;
     libtarn-fb.so.1) echo libtarn-fb1 ;;
+    libtarn-fb-network.so.1) echo libtarn-fb-network1 ;;
     libtarn.so.1) echo libtarn1 ;;
     esac
 }

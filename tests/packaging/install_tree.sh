@@ -17,8 +17,10 @@ PREFIX=$WORK/prefix
 # No installed text file may lead back into the build tree.
 build_refs=$(grep -rlI -F "$(cd "$BUILD" && pwd)" "$PREFIX")
 [ -z "$build_refs" ] || fail "refer to the build tree: $build_refs"
-soname=$(readelf -d "$PREFIX/$LIBDIR/libtarn-fb.so.$VERSION" | sed -n 's/.*SONAME.*\[\(.*\)\]/\1/p')
-[ "$soname" = libtarn-fb.so.1 ] || fail "SONAME of libtarn-fb.so.$VERSION: '$soname'"
+for library in libtarn-fb libtarn-fb-network; do
+    soname=$(readelf -d "$PREFIX/$LIBDIR/$library.so.$VERSION" | sed -n 's/.*SONAME.*\[\(.*\)\]/\1/p')
+    [ "$soname" = "$library.so.1" ] || fail "SONAME of $library.so.$VERSION: '$soname'"
+done
 
 # With the CMake package.
 if quietly cmake -S "$CONSUMER" -B "$WORK/cmake" -G Ninja -DCMAKE_PREFIX_PATH="$PREFIX" \
@@ -31,11 +33,13 @@ fi
 # With pkg-config, which sees only the installed tree.
 PKG_CONFIG_LIBDIR=$PREFIX/$LIBDIR/pkgconfig
 export PKG_CONFIG_LIBDIR
-pc_version=$(pkg-config --modversion tarn-fb)
-[ "$pc_version" = "$VERSION" ] || fail "pkg-config version '$pc_version'"
+for pc in tarn-fb tarn-fb-network; do
+    pc_version=$(pkg-config --modversion $pc)
+    [ "$pc_version" = "$VERSION" ] || fail "pkg-config version of $pc '$pc_version'"
+done
 # shellcheck disable=SC2046,SC2086
-quietly "$CXX" -std=c++17 $CXXFLAGS $(pkg-config --cflags tarn-fb) "$CONSUMER/consumer.cpp" \
-    -o "$WORK/pkg-config-consumer" $LDFLAGS $(pkg-config --libs tarn-fb)
+quietly "$CXX" -std=c++17 $CXXFLAGS $(pkg-config --cflags tarn-fb-network) "$CONSUMER/consumer.cpp" \
+    -o "$WORK/pkg-config-consumer" $LDFLAGS $(pkg-config --libs tarn-fb-network)
 
 LD_LIBRARY_PATH=$PREFIX/$LIBDIR
 export LD_LIBRARY_PATH
@@ -54,7 +58,7 @@ $out"
         out=$("$PREFIX/bin/fbemu" --state "$WORK/state.json" run -- "$program" 2>&1)
         status=$?
         case $out in
-        *"factory sine_osc"*) [ "$status" = 0 ] || fail "$program under fbemu: status $status" ;;
+        *"factory sine_osc"*"network of "*" blocks"*) [ "$status" = 0 ] || fail "$program under fbemu: status $status" ;;
         *) fail "$program under the installed fbemu: status $status, output:
 $out" ;;
         esac

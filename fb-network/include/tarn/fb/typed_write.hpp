@@ -11,18 +11,10 @@
 #include <tarn/fb/driver.hpp>
 #include <tarn/fb/entries.hpp>
 #include <tarn/fb/export.hpp>
+#include <tarn/fb/property_write.hpp>
 
 namespace tarn {
 namespace fb {
-
-// The single-property write (command 8 with one name and one value). A
-// device failure throws driver::error with the device's code and the message
-// "write_func_prop: <reason> (<block>.<property>)".
-TARN_FB_EXPORT void write_func_prop(driver& session, const std::string& block, const std::string& property, int value);
-TARN_FB_EXPORT void write_func_prop(driver& session, const std::string& block, const std::string& property,
-                                    unsigned int value);
-TARN_FB_EXPORT void write_func_prop(driver& session, const std::string& block, const std::string& property,
-                                    float value);
 
 // A value that cannot become a value of the property's declared type. `why`
 // tells a name that is not known from a value that is known to be wrong.
