@@ -5,6 +5,7 @@
 #include <list>
 
 #include "json_output.hpp"
+#include "metrics.hpp"
 
 namespace fbweb {
 
@@ -100,6 +101,11 @@ restore_result device_api::restore(const wanted_network& wanted, bool dry_run) {
         result.applied = true;
     }
     return result;
+}
+
+std::string device_api::metrics(const wanted_network* match) {
+    const std::lock_guard<std::mutex> lock(exchanges_);
+    return scrape_metrics([] { return read_network(session()); }, match);
 }
 
 }  // namespace fbweb

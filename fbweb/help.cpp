@@ -5,6 +5,7 @@
 namespace fbweb {
 
 const char* const help_text = R"(usage: fbweb [--listen ADDR:PORT] [--token-file FILE] [--read-only]
+             [--metrics-token FILE] [--match FILE]
              [--no-log] [--threads N] [--assets DIR]
        fbweb --help | --version
 
@@ -19,6 +20,11 @@ options:
                       be readable or writable by group or others
   --read-only         refuse every request that would change the network;
                       needed to listen on a non-loopback address without a token
+  --metrics-token FILE  a second token, first line of FILE (same rules), that
+                      may only scrape GET /metrics
+  --match FILE        GET /metrics also tells whether the network matches the
+                      network document FILE (read at start), compared as
+                      fbrestore compares when it checks
   --no-log            no line per request on standard output
   --threads N         requests served at once (default 16)
   --assets DIR        serve the page from DIR instead of the copy built in
@@ -34,6 +40,9 @@ API (JSON in and out; errors as {"error": "..."}):
   POST   /api/connections               {"from", "to"}: connect
   DELETE /api/connections               {"from", "to"}: disconnect
   POST   /api/restore[?dry_run=1]       a network document: {"plan", "applied"}
+  GET    /metrics                       Prometheus metrics (text format), with
+                                        the scrape token or the API's token;
+                                        allowed with --read-only
 Requests that change the network need "Content-Type: application/json".
 Statuses: 400 malformed, 401 no valid token, 403 read-only, 404 unknown block,
 409 refused by the device, 415 not JSON, 422 a value the type cannot hold,
@@ -44,7 +53,8 @@ needed) on standard output.
 
 exit status:
   0  stopped by SIGINT or SIGTERM, or --help or --version
-  1  could not start: bad command line, token file, or address
+  1  could not start: bad command line, token file, --match document, or
+     address
 )";
 
 }  // namespace fbweb
