@@ -99,6 +99,14 @@ class MetricsTest(unittest.TestCase):
         self.assertEqual(samples(self.scrape())['patchbay_exchanges_total{command="list_factories"}'], walks + 1)
         self.assertGreater(got['patchbay_exchange_duration_seconds_bucket{le="+Inf"}'], 0)
 
+    def test_a_refused_command_counts_as_a_device_error(self):
+        errors = 'patchbay_device_errors_total{command="list_func_props"}'
+        before = samples(self.scrape()).get(errors, 0)
+        self.assertEqual(self.server.request("GET", "/api/blocks/nosuch", token=API_TOKEN).status, 404)
+        after = samples(self.scrape())
+        self.assertEqual(after[errors], before + 1)
+        self.assertGreater(after['patchbay_exchanges_total{command="list_func_props"}'], after[errors])
+
     def test_a_missing_device_is_down(self):
         with Server("metrics-nodevice", device=False) as server:
             reply = server.request("GET", "/metrics")
