@@ -107,6 +107,22 @@ class MetricsTest(unittest.TestCase):
         self.assertEqual(after[errors], before + 1)
         self.assertGreater(after['patchbay_exchanges_total{command="list_func_props"}'], after[errors])
 
+    def test_names_that_need_escaping_and_every_kind_of_value(self):
+        catalog = os.path.join(os.path.dirname(os.path.abspath(__file__)), "odd_names_network.json")
+        with Server("metrics-odd", catalog=catalog) as server:
+            text = server.request("GET", "/metrics").body
+        check = subprocess.run([PROMTOOL, "check", "metrics"], input=text, capture_output=True, text=True)
+        self.assertEqual((check.returncode, check.stdout + check.stderr), (0, ""), text)
+        got = samples(text)
+        self.assertEqual(got['patchbay_blocks{factory="odd \\"f\\""}'], 1)
+        block = 'block="b\\\\1\\""'
+        self.assertEqual(got[f'patchbay_property_value{{{block},property="x"}}'], 1.5)
+        self.assertEqual(got[f'patchbay_property_value{{{block},property="on"}}'], 1)
+        self.assertEqual(got[f'patchbay_property_value{{{block},property="big"}}'], 2.0 ** 64 - 1)
+        self.assertEqual(got[f'patchbay_property_value{{{block},property="pick"}}'], 1)
+        self.assertEqual(got[f'patchbay_property_choice_info{{{block},property="pick",choice="c\\"d"}}'], 1)
+        self.assertNotIn("label", text)  # text has no number to show
+
     def test_a_missing_device_is_down(self):
         with Server("metrics-nodevice", device=False) as server:
             reply = server.request("GET", "/metrics")
