@@ -20,8 +20,9 @@ options:
                       be readable or writable by group or others
   --read-only         refuse every request that would change the network;
                       needed to listen on a non-loopback address without a token
-  --metrics-token FILE  a second token, first line of FILE (same rules), that
-                      may only scrape GET /metrics
+  --metrics-token FILE
+                      a second token, the first line of FILE (same rules as
+                      --token-file), that may only scrape GET /metrics
   --match FILE        GET /metrics also tells whether the network matches the
                       network document FILE (read at start), compared as
                       fbrestore compares when it checks
