@@ -4,6 +4,7 @@
 // whether it matches a document, and the exchanges the library's hook counted.
 #include <array>
 #include <map>
+#include <exception>
 #include <mutex>
 #include <string>
 
@@ -59,7 +60,7 @@ std::string metrics_text(const scrape_result& scrape, const exchange_counters& c
 tarn::fb::wanted_network read_match_document(const std::string& file);
 
 // One scrape of the device through `read` (one walk of the network, under
-// the caller's lock): a device that does not answer is reported as down.
+// the caller's lock): a device whose walk fails is reported as down.
 // `match` is the document the network should match, or null.
 template <class Read>
 std::string scrape_metrics(Read read, const tarn::fb::wanted_network* match) {
@@ -68,7 +69,8 @@ std::string scrape_metrics(Read read, const tarn::fb::wanted_network* match) {
     try {
         net = read();
         scrape.network = &net;
-    } catch (const tarn::fb::driver::error&) {
+    } catch (const std::exception&) {
+        // Missing, refusing or answering garbage: the device is down for this scrape.
     }
     if (scrape.network && match) {
         scrape.matching = true;

@@ -157,15 +157,15 @@ void add_api_routes(httplib::Server& server, device_api& api, const access_rules
 void add_metrics_route(httplib::Server& server, device_api& api, const access_rules& rules,
                        const tarn::fb::wanted_network* match) {
     counted_exchanges();
-    server.Get("/metrics", [&api, rules, match](const httplib::Request& req, httplib::Response& res) {
-        if (!may_scrape(req.get_header_value("Authorization"), rules.token, rules.scrape_token)) {
-            res.set_header("WWW-Authenticate", "Bearer");
-            reply(res, 401, error_body("a valid token is needed: Authorization: Bearer TOKEN"));
-            return;
-        }
-        res.set_header("Cache-Control", "no-cache");
-        res.set_content(api.metrics(match), "text/plain; version=0.0.4; charset=utf-8");
-    });
+    server.Get("/metrics", guarded([&api, rules, match](const httplib::Request& req, httplib::Response& res) {
+                   if (!may_scrape(req.get_header_value("Authorization"), rules.token, rules.scrape_token)) {
+                       res.set_header("WWW-Authenticate", "Bearer");
+                       reply(res, 401, error_body("a valid token is needed: Authorization: Bearer TOKEN"));
+                       return;
+                   }
+                   res.set_header("Cache-Control", "no-cache");
+                   res.set_content(api.metrics(match), "text/plain; version=0.0.4; charset=utf-8");
+               }));
 }
 
 void add_page_routes(httplib::Server& server, const std::string& dir) {

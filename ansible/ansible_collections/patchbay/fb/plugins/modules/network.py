@@ -89,9 +89,8 @@ def main():
     exact = module.params["exact"]
 
     board = Board(module)
-    plan = board.call(board.device.restore, document, dry_run=True, exact=exact)
-    if changes(plan) and not module.check_mode:
-        plan = board.call(board.device.restore, document, exact=exact)
+    # One walk: restore plans, and applies only a plan with changes in it.
+    plan = board.call(board.device.restore, document, dry_run=module.check_mode, exact=exact)
     finish(module, changes(plan), plan=plan)
 
 
