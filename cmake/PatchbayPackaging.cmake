@@ -128,8 +128,8 @@ if(TARGET fbweb)
 "fbweb serves the network of /dev/functionblocks over HTTP: a page that draws
 the blocks and their connections and edits them, a JSON API for lab
 automation, and Prometheus metrics (example alert rules and scrape
-configuration in /usr/share/doc/fbweb/examples). It listens on loopback unless told otherwise; a systemd unit is
-installed but not enabled.")
+configuration in /usr/share/doc/fbweb/examples). It listens on loopback
+unless told otherwise; a systemd unit is installed but not enabled.")
 endif()
 
 include(CPack)
