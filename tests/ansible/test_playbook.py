@@ -21,10 +21,13 @@ RACK = {"factories": [{"name": "gain", "blocks": [
 # The same block at another level, for the plan of check mode.
 RETUNED = {"factories": [{"name": "gain", "blocks": [
     {"name": "boost", "properties": [{"name": "level", "value": 0.6}]}]}]}
-# A new block connected through a port gain blocks do not have: only the
-# device can tell, once the block exists, so the apply is refused half way.
+# A new block connected through a port gain blocks do not have.
 REFUSED = {"factories": [{"name": "gain", "blocks": [
     {"name": "extra", "inputs": [{"name": "nosuch", "connections": ["osc1.out"]}]}]}]}
+# Two blocks' levels: two writes, the second of which the device will refuse.
+TWO_WRITES = {"factories": [{"name": "gain", "blocks": [
+    {"name": "boost", "properties": [{"name": "level", "value": 0.6}]},
+    {"name": "volume", "properties": [{"name": "level", "value": 0.9}]}]}]}
 
 
 def board_environment(state, tarnfb=True):
@@ -60,7 +63,7 @@ def rack(tmp_path_factory, ansible_env):
     """An inventory of boards board1 and board2 (each its own state file) and board3 (no tarnfb)."""
     tmp = tmp_path_factory.mktemp("rack")
     states = {name: tmp / f"{name}.json" for name in ("board1", "board2", "board3")}
-    for name, doc in (("rack", RACK), ("retuned", RETUNED), ("refused", REFUSED)):
+    for name, doc in (("rack", RACK), ("retuned", RETUNED), ("refused", REFUSED), ("two-writes", TWO_WRITES)):
         (tmp / f"{name}.json").write_text(json.dumps(doc))
     inventory = {"all": {
         "vars": {"ansible_connection": "local", "ansible_python_interpreter": "/usr/bin/python3",
@@ -133,12 +136,23 @@ def test_converges_both_boards_then_changes_nothing_and_check_mode_only_plans(ra
 
 
 def test_a_refused_document_fails_and_leaves_the_board_as_it_was(rack):
-    _, states, _ = rack
+    tmp, states, _ = rack
     play(rack, "--limit", "board1")
     before = snapshot(states["board1"])
-    output, recap, _ = play(rack, "--limit", "board1", "-e", f"document={rack[0] / 'refused.json'}")
+    output, recap, _ = play(rack, "--limit", "board1", "-e", f"document={tmp / 'refused.json'}")
     assert recap["board1"]["failed"] == 1 and recap["board1"]["changed"] == 0, output
-    assert "nosuch" in output
+    assert "unknown input port nosuch" in output
+    assert snapshot(states["board1"]) == before
+
+    # The device refuses the second write of the apply: the first is undone.
+    # The module's process reads the network (one exchange for the factories,
+    # one per factory, three per block), then writes.
+    reads = 1 + len(before["factories"]) + 3 * sum(len(f["blocks"]) for f in before["factories"])
+    faulty = dict(board_environment(states["board1"]), FBEMU_FAULT=f"status@{reads + 2}")
+    output, recap, _ = play(rack, "--limit", "board1",
+                            "-e", json.dumps({"document": str(tmp / "two-writes.json"), "fb_environment": faulty}))
+    assert recap["board1"]["failed"] == 1 and recap["board1"]["changed"] == 0, output
+    assert "injected fault" in output
     assert snapshot(states["board1"]) == before
 
 
