@@ -142,9 +142,10 @@ if(TARGET fbweb)
     DEPENDS "libtarn-fb1 ${patchbay_exact}" "libtarn-fb-network1 ${patchbay_exact}" adduser "${fbweb_runtime_depends}"
     DESCRIPTION "function-block network in a browser"
 "fbweb serves the network of /dev/functionblocks over HTTP: a page that draws
-the blocks and their connections and edits them, and a JSON API for lab
-automation. It listens on loopback unless told otherwise; a systemd unit is
-installed but not enabled.")
+the blocks and their connections and edits them, a JSON API for lab
+automation, and Prometheus metrics (example alert rules and scrape
+configuration in /usr/share/doc/fbweb/examples). It listens on loopback
+unless told otherwise; a systemd unit is installed but not enabled.")
 endif()
 
 include(CPack)

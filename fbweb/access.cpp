@@ -25,6 +25,11 @@ std::string read_token_file(const std::string& file) {
     return line.substr(first, last - first + 1);
 }
 
+bool may_scrape(const std::string& authorization, const std::string& token, const std::string& scrape_token) {
+    if (token.empty() && scrape_token.empty()) return true;
+    return bearer_matches(authorization, token) || bearer_matches(authorization, scrape_token);
+}
+
 bool bearer_matches(const std::string& authorization, const std::string& token) {
     static const std::string scheme = "Bearer ";
     if (token.empty() || authorization.compare(0, scheme.size(), scheme) != 0) return false;

@@ -22,6 +22,10 @@ std::string read_token_file(const std::string& file);
 // byte by byte from response times.
 bool bearer_matches(const std::string& authorization, const std::string& token);
 
+// Whether a scrape of the metrics may be answered: by anyone when neither
+// the API's token nor the scrape token is set, else with either of them.
+bool may_scrape(const std::string& authorization, const std::string& token, const std::string& scrape_token);
+
 // Whether listening on `host` reaches only this machine (127.0.0.0/8, ::1,
 // localhost).
 bool is_loopback(const std::string& host);

@@ -8,6 +8,7 @@
 #include <tarn/fb/failure_text.hpp>
 
 #include "json_output.hpp"
+#include "metrics.hpp"
 
 namespace fbweb {
 
@@ -163,6 +164,11 @@ restore_result device_api::restore(const wanted_network& wanted, bool dry_run) {
         result.applied = true;
     }
     return result;
+}
+
+std::string device_api::metrics(const wanted_network* match) {
+    const std::lock_guard<std::mutex> lock(exchanges_);
+    return scrape_metrics([] { return read_network(session()); }, match);
 }
 
 }  // namespace fbweb

@@ -63,6 +63,9 @@ public:
     // The plan that brings the device to `wanted`; carried out all or nothing
     // unless `dry_run`.
     restore_result restore(const tarn::fb::wanted_network& wanted, bool dry_run);
+    // The metrics exposition after one walk of the network, compared with
+    // `match` when it is not null.
+    std::string metrics(const tarn::fb::wanted_network* match);
 
     explicit device_api(std::string registry = tarn::fb::ticket_registry::default_path());
 

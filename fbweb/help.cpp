@@ -5,6 +5,7 @@
 namespace fbweb {
 
 const char* const help_text = R"(usage: fbweb [--listen ADDR:PORT] [--token-file FILE] [--read-only]
+             [--metrics-token FILE] [--match FILE]
              [--no-log] [--threads N] [--assets DIR]
        fbweb --help | --version
 
@@ -19,6 +20,12 @@ options:
                       be readable or writable by group or others
   --read-only         refuse every request that would change the network;
                       needed to listen on a non-loopback address without a token
+  --metrics-token FILE
+                      a second token, the first line of FILE (same rules as
+                      --token-file), that may only scrape GET /metrics
+  --match FILE        GET /metrics also tells whether the network matches the
+                      network document FILE (read at start), compared as
+                      fbrestore compares when it checks
   --no-log            no line per request on standard output
   --threads N         requests served at once (default 16)
   --assets DIR        serve the page from DIR instead of the copy built in
@@ -40,6 +47,9 @@ API (JSON in and out; errors as {"error": "..."}):
   DELETE /api/connections               {"from", "to"}: disconnect
   POST   /api/restore[?dry_run]         a network document: {"plan", "applied"};
                                         dry_run bare, 1 or true: plan only
+  GET    /metrics                       Prometheus metrics (text format), with
+                                        the scrape token or the API's token;
+                                        allowed with --read-only
 Requests that change the network need "Content-Type: application/json".
 Bodies: at most 1 MiB, nested at most 32 levels, no key twice in an object.
 Statuses: 400 malformed, 401 no valid token, 403 read-only, 404 unknown block,
@@ -52,7 +62,8 @@ the token itself only when standard output is a terminal, else the file.
 
 exit status:
   0  stopped by SIGINT or SIGTERM, or --help or --version
-  1  could not start: bad command line, token file, address, or a device it may not use
+  1  could not start: bad command line, token file, --match document,
+     address, or a device it may not use
 )";
 
 }  // namespace fbweb

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -18,6 +19,7 @@
 #include "access.hpp"
 #include "body_budget.hpp"
 #include "device_api.hpp"
+#include "metrics.hpp"
 #include "options.hpp"
 #include "routes.hpp"
 
@@ -72,7 +74,13 @@ int serve(const fbweb::options& o) {
     api.open_session();
     httplib::Server server;
     configure(server, o);
-    fbweb::add_api_routes(server, api, {token, o.read_only, token.empty() && fbweb::is_loopback(o.host)});
+    std::string scrape_token;
+    if (!o.metrics_token_file.empty()) scrape_token = fbweb::read_token_file(o.metrics_token_file);
+    std::optional<tarn::fb::wanted_network> match;
+    if (!o.match_file.empty()) match = fbweb::read_match_document(o.match_file);
+    const fbweb::access_rules rules{token, o.read_only, token.empty() && fbweb::is_loopback(o.host), scrape_token};
+    fbweb::add_api_routes(server, api, rules);
+    fbweb::add_metrics_route(server, api, rules, match ? &*match : nullptr);
     fbweb::add_page_routes(server, o.assets_dir);
 
     int port = o.port;

@@ -47,6 +47,16 @@ options parse_options(const std::vector<std::string>& args) {
                  if (file.empty()) throw cli::usage_error("--token-file needs a file name");
                  o.token_file = file;
              }},
+            {"--metrics-token", "a file name",
+             [](options& o, const std::string& file) {
+                 if (file.empty()) throw cli::usage_error("--metrics-token needs a file name");
+                 o.metrics_token_file = file;
+             }},
+            {"--match", "a file name",
+             [](options& o, const std::string& file) {
+                 if (file.empty()) throw cli::usage_error("--match needs a file name");
+                 o.match_file = file;
+             }},
             {"--assets", "a directory", [](options& o, const std::string& dir) { o.assets_dir = dir; }},
             {"--threads", "a number",
              [](options& o, const std::string& n) { o.threads = number_in(n, 2, 256, "--threads"); }},

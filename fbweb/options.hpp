@@ -12,6 +12,8 @@ struct options : cli::common_options {
     std::string host = "127.0.0.1";  // --listen ADDR:PORT
     int port = 8080;                 // 0: any free port (printed at start)
     std::string token_file;          // --token-file FILE; empty: no token
+    std::string metrics_token_file;  // --metrics-token FILE: a second token that may only scrape
+    std::string match_file;          // --match FILE: the document the network should match
     std::string assets_dir;          // --assets DIR; empty: the page built into the program
     bool read_only = false;          // --read-only
     bool log = true;                 // --no-log switches the request log off

@@ -13,6 +13,7 @@
 #include "body_budget.hpp"
 #include "document_reader.hpp"
 #include "error_status.hpp"
+#include "metrics.hpp"
 
 namespace fbweb {
 
@@ -197,6 +198,20 @@ void add_api_routes(httplib::Server& server, device_api& api, const access_rules
                                                    : "request refused (HTTP " + std::to_string(res.status) + ")";
         res.set_content(error_body(what), json_type);
     });
+}
+
+void add_metrics_route(httplib::Server& server, device_api& api, const access_rules& rules,
+                       const tarn::fb::wanted_network* match) {
+    counted_exchanges();
+    server.Get("/metrics", guarded([&api, rules, match](const httplib::Request& req, httplib::Response& res) {
+                   if (!may_scrape(req.get_header_value("Authorization"), rules.token, rules.scrape_token)) {
+                       res.set_header("WWW-Authenticate", "Bearer");
+                       reply(res, 401, error_body("a valid token is needed: Authorization: Bearer TOKEN"));
+                       return;
+                   }
+                   res.set_header("Cache-Control", "no-cache");
+                   res.set_content(api.metrics(match), "text/plain; version=0.0.4; charset=utf-8");
+               }));
 }
 
 void add_page_routes(httplib::Server& server, const std::string& dir) {

@@ -17,10 +17,16 @@ struct access_rules {
     // in their Host header, so a web site cannot reach the API by pointing
     // its own host name at 127.0.0.1 (DNS rebinding).
     bool loopback_hosts_only = false;
+    std::string scrape_token;  // empty: scrapes need `token` (when set)
 };
 
 // Adds the API's routes and checks to `server`; `api` must outlive it.
 void add_api_routes(httplib::Server& server, device_api& api, const access_rules& rules);
+
+// Serves GET /metrics, compared with `match` (may be null; must outlive the
+// server), and starts counting the device's exchanges.
+void add_metrics_route(httplib::Server& server, device_api& api, const access_rules& rules,
+                       const tarn::fb::wanted_network* match);
 
 // Serves the page: the files of `dir`, or the copy built in when `dir` is empty.
 void add_page_routes(httplib::Server& server, const std::string& dir);

@@ -4,6 +4,8 @@
 // usable after every failure.
 #include <gtest/gtest.h>
 
+#include <tarn/fb/exchange_observer.hpp>
+
 #include "fake_device.hpp"
 #include "stream.hpp"
 #include "window.hpp"
@@ -129,6 +131,39 @@ TEST_F(fb_driver_session, failure_statuses_become_device_errors) {
     EXPECT_THROW(session.create("gain", "g"), fifo::error);
     fake_device::answer(stream().then(ok()).scalar(tag_uint32, 5u).bytes);
     EXPECT_EQ(session.create("gain", "g"), 5u);
+}
+
+namespace {
+
+// What the exchange observer was told, in order.
+std::vector<std::pair<std::string, bool>> observed;
+void observe(const char* command, double seconds, bool failed) {
+    EXPECT_GE(seconds, 0.0);
+    observed.emplace_back(command, failed);
+}
+
+}  // namespace
+
+TEST_F(fb_driver_session, the_exchange_observer_sees_every_exchange_and_each_failure) {
+    observed.clear();
+    EXPECT_EQ(set_exchange_observer(observe), nullptr);
+    fake_device::answer(ok().bytes);
+    session.connect("a.out", "b.in");
+    fake_device::answer(stream().i32(3).i32(42).str("busy").bytes);
+    EXPECT_THROW(session.disconnect("a.out", "b.in"), driver::error);
+    fake_device::answer(ok().bytes, -1);
+    EXPECT_THROW(session.destroy(1), driver::error);
+    // The device answered; only the reply's contents were wrong.
+    fake_device::answer(ok().bytes);
+    EXPECT_THROW(session.create("gain", "g"), fifo::error);
+    const std::vector<std::pair<std::string, bool>> expected = {
+        {"connect", false}, {"disconnect", true}, {"destroy", true}, {"create", false}};
+    EXPECT_EQ(observed, expected);
+
+    EXPECT_EQ(set_exchange_observer(nullptr), &observe);
+    fake_device::answer(ok().bytes);
+    session.connect("a.out", "b.in");
+    EXPECT_EQ(observed.size(), expected.size());
 }
 
 TEST_F(fb_driver_session, name_lists_are_sorted_sets_after_a_count_line) {

@@ -45,7 +45,7 @@ expected_files() {
     patchbay-emulator) echo usr/bin/fbemu "usr/$LIBDIR/fbemu/libfbemu-shim.so" \
         usr/share/man/man1/fbemu.1.gz ;;
     fbweb) echo usr/bin/fbweb usr/share/man/man1/fbweb.1.gz usr/share/bash-completion/completions/fbweb \
-        usr/lib/systemd/system/fbweb.service ;;
+        usr/lib/systemd/system/fbweb.service usr/share/doc/fbweb/examples/patchbay-alerts.yml ;;
     python3-tarnfb) echo usr/lib/python3/dist-packages/tarnfb/__init__.py \
         usr/lib/python3/dist-packages/tarnfb/__init__.pyi usr/lib/python3/dist-packages/tarnfb/py.typed ;;
     esac
