@@ -19,8 +19,11 @@ LAUNCHER = os.environ["FBEMU_LAUNCHER"]
 
 
 def run(program, *args, stdin=None):
+    # The launcher sets up its own preload; this process's (an armhf shim
+    # under qemu) would only make the host's loader complain.
+    env = {k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}
     return subprocess.run([LAUNCHER, "run", "--", os.environ[program], *args], input=stdin,
-                          capture_output=True, text=True, timeout=120)
+                          capture_output=True, text=True, timeout=120, env=env)
 
 
 def registry(state):
