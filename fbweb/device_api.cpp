@@ -32,9 +32,11 @@ void device_api::refused(const std::vector<std::string>& blocks) {
     std::rethrow_exception(refusal);
 }
 
-std::string device_api::network_document() {
+std::string device_api::network_document() { return fbjson::to_json(whole_network(), true); }
+
+network device_api::whole_network() {
     const std::lock_guard<std::mutex> lock(exchanges_);
-    return fbjson::to_json(read_network(session()), true);
+    return read_network(session());
 }
 
 std::string device_api::block_document(const std::string& name) {

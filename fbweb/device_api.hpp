@@ -30,6 +30,8 @@ class device_api {
 public:
     // fbdump's document on one line.
     std::string network_document();
+    // The whole network, read in one walk.
+    tarn::fb::network whole_network();
     // One block as the document shows it; not_found when there is no such block.
     std::string block_document(const std::string& name);
     // The new block's ticket.

@@ -5,7 +5,8 @@
 namespace fbweb {
 
 const char* const help_text = R"(usage: fbweb [--listen ADDR:PORT] [--token-file FILE] [--read-only]
-             [--no-log] [--threads N] [--assets DIR]
+             [--no-log] [--threads N] [--header-timeout SECONDS]
+             [--per-client N] [--assets DIR]
        fbweb --help | --version
 
 Serves the function-block network of /dev/functionblocks over HTTP: a page
@@ -20,7 +21,14 @@ options:
   --read-only         refuse every request that would change the network;
                       needed to listen on a non-loopback address without a token
   --no-log            no line per request on standard output
-  --threads N         requests served at once (default 16)
+  --threads N         requests handled at once (default 16); the device
+                      takes one exchange at a time whatever N is
+  --header-timeout SECONDS
+                      a client must send a request's headers within this
+                      time of connecting or of its previous response, and
+                      the body within as long again (default 10)
+  --per-client N      connections open at once from one client address
+                      (default 16); more are closed as they arrive
   --assets DIR        serve the page from DIR instead of the copy built in
   -h, --help          this text
   -V, --version       the version
@@ -28,6 +36,8 @@ options:
 API (JSON in and out; errors as {"error": "..."}):
   GET    /api/network                   the network, as fbdump prints it; ETag,
                                         304 when If-None-Match still matches
+  GET    /api/events                    server-sent events: "hello" with the
+                                        ETag, then "change" with what changed
   GET    /api/blocks/NAME               one block
   POST   /api/blocks                    {"factory", "name"}: create; {"ticket": N}
   PATCH  /api/blocks/NAME/properties    {"prop": value, ...}: typed write
@@ -37,7 +47,7 @@ API (JSON in and out; errors as {"error": "..."}):
 Requests that change the network need "Content-Type: application/json".
 Statuses: 400 malformed, 401 no valid token, 403 read-only, 404 unknown block,
 409 refused by the device, 415 not JSON, 422 a value the type cannot hold,
-503 device missing.
+413 body over 16 MiB, 503 device missing.
 
 At start fbweb prints the address to open (with ?token= when a token is
 needed) on standard output.
