@@ -16,7 +16,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests" / "fbweb"))
 from fbweb_server import Server  # noqa: E402  (the tests' server runner)
-import slow_clients as sc  # noqa: E402
+import raw_clients as sc  # noqa: E402
 
 ROUNDS = 5
 

@@ -42,10 +42,19 @@ public:
         : server_(server), stream_(std::move(socket)), address_(std::move(address)) {}
 
     ~session() override {
-        auto it = server_.per_address_.find(address_);
-        if (it != server_.per_address_.end() && --it->second == 0) server_.per_address_.erase(it);
+        release_share();
         server_.sessions_.erase(this);
         --server_.open_;
+    }
+
+    // The connection no longer counts against its address: it is closing,
+    // or writing its last response (whose client may connect again as soon
+    // as it has read it).
+    void release_share() {
+        if (released_) return;
+        released_ = true;
+        auto it = server_.per_address_.find(address_);
+        if (it != server_.per_address_.end() && --it->second == 0) server_.per_address_.erase(it);
     }
 
     void read_request() {
@@ -71,6 +80,7 @@ public:
     void close() {
         if (closed_) return;
         closed_ = true;
+        release_share();
         if (streaming_) server_.streams_.leave(this);
         beast::error_code ignored;
         stream_.socket().shutdown(tcp::socket::shutdown_both, ignored);
@@ -80,12 +90,11 @@ public:
 private:
     void headers_read(beast::error_code ec) {
         if (ec == http::error::header_limit) return refuse(431);
+        if (ec == http::error::body_limit) return refuse(413);  // its Content-Length says so
         if (ec == http::error::end_of_stream || ec == beast::error::timeout || ec == net::error::operation_aborted ||
             ec == net::error::connection_reset || ec == net::error::eof)
             return close();
         if (ec) return refuse(400);
-        const auto length = parser_->content_length();
-        if (length && *length > server_.limits_.body_size) return refuse(413);
         if (parser_->is_done()) return dispatch();
         if (beast::iequals(parser_->get()[http::field::expect], "100-continue")) {
             static const std::string go_on = "HTTP/1.1 100 Continue\r\n\r\n";
@@ -169,6 +178,7 @@ private:
 
     template <class Message>
     void write(const std::shared_ptr<Message>& out, bool keep_alive) {
+        if (!keep_alive) release_share();
         stream_.expires_after(write_time);
         http::async_write(stream_, *out,
                           [self = shared_from_this(), out, keep_alive](beast::error_code ec, std::size_t) {
@@ -218,6 +228,7 @@ private:
     std::size_t queued_ = 0;
     bool streaming_ = false;
     bool closed_ = false;
+    bool released_ = false;  // see release_share
     char probe_ = 0;
 };
 

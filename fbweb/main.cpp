@@ -12,6 +12,7 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <boost/asio/thread_pool.hpp>
+#include <tarn/fb/driver.hpp>
 #include <tool.hpp>
 
 #include "access.hpp"
@@ -65,6 +66,12 @@ int serve(const fbweb::options& o) {
                                  " only with --token-file or --read-only");
     signal(SIGPIPE, SIG_IGN);
     raise_descriptor_limit();
+    // The device's descriptor is taken before clients can take them all; a
+    // device missing now is tried again at each request.
+    try {
+        tarn::fb::driver::instance();
+    } catch (const std::exception&) {
+    }
 
     // The stop signals go to the loop's thread only: a worker in the middle
     // of a device exchange is not interrupted.
