@@ -33,13 +33,13 @@ def main():
         print("no other clients:          ", normal_times(server.port))
         for count in (50, 200):
             held = sc.half_open(server.port, count)
-            print("%3d half-open (%3d held):  " % (count, len(held)), normal_times(server.port))
+            print("%3d half-open:             " % count, normal_times(server.port))
             sc.close_all(held)
             time.sleep(1)
         before = sc.rss_kib(server.process.pid)
         idle = sc.idle_keep_alive(server.port, 1000)
         after = sc.rss_kib(server.process.pid)
-        print("1000 idle keep-alive (%d held):" % len(idle), normal_times(server.port))
+        print("1000 idle keep-alive (%4d answered):" % len(idle), normal_times(server.port))
         if idle:
             print("memory per idle connection: %.1f KiB (RSS %d -> %d KiB)"
                   % ((after - before) / len(idle), before, after))
