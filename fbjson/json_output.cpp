@@ -103,8 +103,6 @@ std::string to_json(const tarn::fb::network& net, bool compact) {
     return document.dump(compact ? -1 : 2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
-std::string block_to_json(const tarn::fb::block_state& block) {
-    return one_line(block_json(block)) + "\n";
-}
+std::string block_to_json(const tarn::fb::block_state& block) { return one_line(block_json(block)) + "\n"; }
 
 }  // namespace fbjson

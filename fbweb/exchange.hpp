@@ -10,9 +10,9 @@
 namespace fbweb {
 
 struct request {
-    std::string method;                               // "GET", "POST", ...
-    std::string path;                                 // percent-decoded, without the query
-    std::multimap<std::string, std::string> query;    // decoded parameters
+    std::string method;                             // "GET", "POST", ...
+    std::string path;                               // percent-decoded, without the query
+    std::multimap<std::string, std::string> query;  // decoded parameters
     std::vector<std::pair<std::string, std::string>> headers;
     std::string body;
     std::string remote_address;

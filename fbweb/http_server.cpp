@@ -21,10 +21,10 @@ using tcp = net::ip::tcp;
 
 namespace {
 
-constexpr std::size_t header_size = 16 * 1024;             // request line and headers
-constexpr std::chrono::seconds write_time{60};             // to take a whole response
-constexpr std::size_t stream_backlog = 1024 * 1024;        // event text a stream may fall behind by
-constexpr std::chrono::milliseconds accept_pause{100};     // after an accept fails for want of resources
+constexpr std::size_t header_size = 16 * 1024;          // request line and headers
+constexpr std::chrono::seconds write_time{60};          // to take a whole response
+constexpr std::size_t stream_backlog = 1024 * 1024;     // event text a stream may fall behind by
+constexpr std::chrono::milliseconds accept_pause{100};  // after an accept fails for want of resources
 
 const std::pair<const char*, const char*> common_headers[] = {
     {"X-Content-Type-Options", "nosniff"},
@@ -62,8 +62,9 @@ public:
         parser_->header_limit(header_size);
         parser_->body_limit(server_.limits_.body_size);
         stream_.expires_after(server_.limits_.header_time);
-        http::async_read_header(stream_, buffer_, *parser_,
-                                [self = shared_from_this()](beast::error_code ec, std::size_t) { self->headers_read(ec); });
+        http::async_read_header(
+            stream_, buffer_, *parser_,
+            [self = shared_from_this()](beast::error_code ec, std::size_t) { self->headers_read(ec); });
     }
 
     void send(const std::shared_ptr<const std::string>& text) override {
@@ -98,10 +99,11 @@ private:
         if (parser_->is_done()) return dispatch();
         if (beast::iequals(parser_->get()[http::field::expect], "100-continue")) {
             static const std::string go_on = "HTTP/1.1 100 Continue\r\n\r\n";
-            net::async_write(stream_, net::buffer(go_on), [self = shared_from_this()](beast::error_code e, std::size_t) {
-                if (e) return self->close();
-                self->read_body();
-            });
+            net::async_write(stream_, net::buffer(go_on),
+                             [self = shared_from_this()](beast::error_code e, std::size_t) {
+                                 if (e) return self->close();
+                                 self->read_body();
+                             });
             return;
         }
         read_body();
@@ -154,8 +156,8 @@ private:
         if (closed_) return;
         if (server_.log_) server_.log_(address_ + " " + info.what + " " + std::to_string(res.status));
         if (res.event_stream && res.status == 200) return open_stream(res, info);
-        auto out = std::make_shared<http::response<http::string_body>>(static_cast<http::status>(res.status),
-                                                                        info.version);
+        auto out =
+            std::make_shared<http::response<http::string_body>>(static_cast<http::status>(res.status), info.version);
         set_headers(*out, res);
         out->keep_alive(info.keep_alive);
         out->body() = std::move(res.body);

@@ -22,10 +22,10 @@
 namespace fbweb {
 
 struct server_limits {
-    std::chrono::seconds header_time{10};       // to send a request's headers, and its body after them
-    int per_address = 16;                        // connections open at once from one client address
-    std::size_t body_size = 16 * 1024 * 1024;    // larger bodies get 413
-    int listen_queue = 128;                      // connections waiting to be accepted
+    std::chrono::seconds header_time{10};      // to send a request's headers, and its body after them
+    int per_address = 16;                      // connections open at once from one client address
+    std::size_t body_size = 16 * 1024 * 1024;  // larger bodies get 413
+    int listen_queue = 128;                    // connections waiting to be accepted
 };
 
 class http_server {

@@ -103,8 +103,8 @@ int serve(const fbweb::options& o) {
     std::unique_ptr<fbweb::http_server> server;
     try {
         server = std::make_unique<fbweb::http_server>(
-            loop, listening_address(loop, o), limits, [&routes](const fbweb::request& req) { return routes.handle(req); },
-            workers, streams, log);
+            loop, listening_address(loop, o), limits,
+            [&routes](const fbweb::request& req) { return routes.handle(req); }, workers, streams, log);
     } catch (const boost::system::system_error& e) {
         throw std::runtime_error("cannot listen on " + url_host(o.host) + ":" + std::to_string(o.port) + ": " +
                                  e.code().message());

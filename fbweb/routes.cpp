@@ -202,6 +202,8 @@ response router::page(const request& req) const {
     return res;
 }
 
-response refusal(int status) { return reply(status, error_body("request refused (HTTP " + std::to_string(status) + ")")); }
+response refusal(int status) {
+    return reply(status, error_body("request refused (HTTP " + std::to_string(status) + ")"));
+}
 
 }  // namespace fbweb
