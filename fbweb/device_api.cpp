@@ -32,8 +32,6 @@ void device_api::refused(const std::vector<std::string>& blocks) {
     std::rethrow_exception(refusal);
 }
 
-std::string device_api::network_document() { return fbjson::to_json(whole_network(), true); }
-
 network device_api::whole_network() {
     const std::lock_guard<std::mutex> lock(exchanges_);
     return read_network(session());

@@ -28,9 +28,7 @@ struct restore_result {
 
 class device_api {
 public:
-    // fbdump's document on one line.
-    std::string network_document();
-    // The whole network, read in one walk.
+    // The whole network, read in one walk (network_watch shares it).
     tarn::fb::network whole_network();
     // One block as the document shows it; not_found when there is no such block.
     std::string block_document(const std::string& name);

@@ -62,12 +62,13 @@ void event_streams::changed(const std::string& etag, const std::string& change) 
                                                      "\ndata: " + change + "\n\n"));
     etag_ = etag;
     const auto greeting = hello(etag_);
-    for (const auto& w : waiting_)
-        if (const auto sink = w.lock()) {
-            sink->send(greeting);
-            streams_.push_back(sink);
-        }
+    const auto waiting = std::move(waiting_);
     waiting_.clear();
+    for (const auto& w : waiting)
+        if (const auto sink = w.lock()) {
+            streams_.push_back(sink);
+            sink->send(greeting);
+        }
 }
 
 void event_streams::send_all(const std::shared_ptr<const std::string>& text) {

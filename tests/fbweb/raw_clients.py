@@ -77,24 +77,25 @@ def close_all(sockets):
         s.close()
 
 
-def rss_kib(pid):
+def status_number(pid, field):
+    """A number of the process's /proc status: "VmRSS" (KiB), "Threads"."""
     with open("/proc/%d/status" % pid) as f:
         for line in f:
-            if line.startswith("VmRSS:"):
+            if line.startswith(field + ":"):
                 return int(line.split()[1])
     return 0
+
+
+def rss_kib(pid):
+    return status_number(pid, "VmRSS")
+
+
+def threads(pid):
+    return status_number(pid, "Threads")
 
 
 def open_descriptors(pid):
     return len(os.listdir("/proc/%d/fd" % pid))
-
-
-def threads(pid):
-    with open("/proc/%d/status" % pid) as f:
-        for line in f:
-            if line.startswith("Threads:"):
-                return int(line.split()[1])
-    return 0
 
 
 class EventStream:
