@@ -250,7 +250,13 @@ http_server::http_server(net::io_context& loop, const tcp::endpoint& where, serv
     acceptor_.listen(limits_.listen_queue);
 }
 
-http_server::~http_server() { stop(); }
+http_server::~http_server() {
+    try {
+        stop();
+    } catch (...) {
+        // Closing cannot fail in a way that matters once the server goes.
+    }
+}
 
 unsigned short http_server::port() const { return acceptor_.local_endpoint().port(); }
 
