@@ -287,8 +287,7 @@ void http_server::accepted(tcp::socket socket) {
     std::string address = peer.address().to_string();
     int& count = per_address_[address];
     if (count >= limits_.per_address) {
-        if (count == 0) per_address_.erase(address);
-        socket.close(ec);  // one client's share is taken
+        socket.close(ec);  // this client's share is taken
         return;
     }
     socket.set_option(tcp::no_delay(true), ec);
