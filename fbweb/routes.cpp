@@ -67,15 +67,16 @@ response check(const request& req, const access_rules& rules) {
     return go_on;
 }
 
-// One API route: a method and a path pattern whose groups the action takes.
-struct api_route {
+// One route: a method and a path pattern whose groups the action takes. A
+// path outside /api that no route takes is a file of the page.
+struct route_entry {
     const char* method;
     std::regex pattern;
     std::function<response(device_api&, network_watch&, const request&, const std::smatch&)> action;
 };
 
-const std::vector<api_route>& api_routes() {
-    static const std::vector<api_route> routes{
+const std::vector<route_entry>& route_table() {
+    static const std::vector<route_entry> routes{
         {"GET", std::regex("/api/network"),
          [](device_api&, network_watch& watch, const request& req, const std::smatch&) {
              const auto now = watch.walk();
@@ -170,12 +171,13 @@ response router::handle(const request& req) const {
 }
 
 response router::route(const request& req) const {
-    if (req.path.rfind("/api/", 0) != 0) return page(req);
     const std::string method = req.method == "HEAD" ? "GET" : req.method;
-    for (const api_route& r : api_routes()) {
+    for (const route_entry& r : route_table()) {
         std::smatch m;
         if (method == r.method && std::regex_match(req.path, m, r.pattern)) return r.action(api_, watch_, req, m);
     }
+    // Whatever else is not under /api is the page's.
+    if (req.path.rfind("/api/", 0) != 0) return page(req);
     return not_found_reply(req);
 }
 
