@@ -131,10 +131,14 @@ private:
         req.remote_address = address_;
         const exchange_info info{message.version(), message.keep_alive(), message.method() == http::verb::head,
                                  req.method + " " + req.path};
-        net::post(server_.workers_, [self = shared_from_this(), req = std::move(req), info]() {
+        // The worker hands its reference back with the response, so the
+        // session always ends on the loop's thread.
+        net::post(server_.workers_, [self = shared_from_this(), req = std::move(req), info]() mutable {
             response res = self->server_.handle_(req);
-            net::post(self->stream_.get_executor(),
-                      [self, res = std::move(res), info]() mutable { self->respond(std::move(res), info); });
+            const auto loop = self->stream_.get_executor();
+            net::post(loop, [self = std::move(self), res = std::move(res), info]() mutable {
+                self->respond(std::move(res), info);
+            });
         });
     }
 
