@@ -51,21 +51,24 @@ class WatchTest(unittest.TestCase):
             session = "6\ngain\nwatched\n8\nvolume\nlevel\nfloat\n0.125\n9\nosc1\nmix\nout\nin4\n11\n"
             subprocess.run([FBEMU, "--state", state, "run", "--", PATCHBAY, "-c", "test"], input=session,
                            capture_output=True, text=True, timeout=60, check=True)
+            # However the readings fell, the lines add up to the session's changes.
             lines = []
-            deadline = time.monotonic() + 20
-            while time.monotonic() < deadline:
+            wanted = {"added": ["watched"], "property": True, "connections": [{"from": "osc1.out", "to": "mix.in4"}]}
+
+            def seen():
+                return {
+                    "added": [b["name"] for c in lines for b in c.get("blocks_added", [])],
+                    "property": {"block": "volume", "name": "level", "value": 0.125} in
+                                [p for c in lines for p in c.get("properties", [])],
+                    "connections": [x for c in lines for x in c.get("connections_added", [])],
+                }
+
+            deadline = time.monotonic() + 30
+            while seen() != wanted and time.monotonic() < deadline:
                 line = line_within(out, 1)
                 if line:
                     lines.append(json.loads(line))
-                elif lines:
-                    break
-            # However the readings fell, the lines add up to the session's changes.
-            added = [b["name"] for c in lines for b in c.get("blocks_added", [])]
-            properties = [p for c in lines for p in c.get("properties", [])]
-            connections = [x for c in lines for x in c.get("connections_added", [])]
-            self.assertEqual(added, ["watched"])
-            self.assertIn({"block": "volume", "name": "level", "value": 0.125}, properties)
-            self.assertEqual(connections, [{"from": "osc1.out", "to": "mix.in4"}])
+            self.assertEqual(seen(), wanted)
             self.assertTrue(all(c["etag"].startswith('"') for c in lines))
         finally:
             watcher.kill()
