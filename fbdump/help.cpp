@@ -5,6 +5,7 @@
 namespace fbdump {
 
 const char* const help_text = R"(usage: fbdump [--dot] [--compact] [--factory NAME]...
+       fbdump --watch [--factory NAME]...
        fbdump --help | --version
 
 Reads the whole function-block network of /dev/functionblocks: the
@@ -25,6 +26,11 @@ options:
   --compact        the JSON document on a single line
   --factory NAME   only the blocks of factory NAME (also --factory=NAME);
                    may be given more than once
+  --watch          keep reading the network and print one JSON line per
+                   change, until stopped (fbdump --watch | jq); the device
+                   has no change notification, so it is read again after
+                   twenty times as long as the last reading took, at least
+                   every 500 ms (the pause is stated on standard error)
   -h, --help       this text
   -V, --version    the version
 
@@ -40,10 +46,19 @@ JSON document:
   "inf" and "-inf". Text that is not UTF-8 has U+FFFD in place of the bad
   bytes.
 
+change line (--watch), as fbweb's change events:
+  {"etag": "\"...\"", "blocks_added": [{"factory", "name", "properties",
+      "inputs", "outputs"}], "blocks_removed": ["name", ...],
+   "properties": [{"block", "name", "value"}],
+   "connections_added": [{"from": "block.port", "to": "block.port"}],
+   "connections_removed": [...]}
+  Lists with nothing in them are left out.
+
 exit status:
   0  the network was printed
-  1  the device could not be opened or a query failed; "fbdump: " and the
-     reason on one line of standard error, nothing on standard output
+  1  the device could not be opened or a query failed (with --watch, at
+     any reading); "fbdump: " and the reason on one line of standard
+     error, nothing more on standard output
   2  usage error (unknown option, missing NAME, stray argument); the
      reason on standard error
 )";

@@ -7,11 +7,13 @@
 #include "dot_output.hpp"
 #include "json_output.hpp"
 #include "options.hpp"
+#include "watch.hpp"
 
 namespace {
 
 // The document, built completely before anything is printed.
 int dump(const fbdump::options& o) {
+    if (o.watch) fbdump::watch(o);
     const tarn::fb::network net = tarn::fb::read_network(tarn::fb::driver::instance(), o.factories);
     cli::print(o.dot ? fbdump::to_dot(net) : fbjson::to_json(net, o.compact));
     return 0;

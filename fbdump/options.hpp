@@ -12,12 +12,13 @@ namespace fbdump {
 struct options : cli::common_options {
     bool dot = false;                 // --dot: a Graphviz graph instead of JSON
     bool compact = false;             // --compact: JSON on one line
+    bool watch = false;               // --watch: a JSON line per change, until stopped
     std::set<std::string> factories;  // --factory NAME, repeatable; empty: all
 };
 
 // Reads the arguments that follow the program name. "--factory NAME" may
 // also be written "--factory=NAME". Throws cli::usage_error for an unknown
-// option, a missing NAME or any other word.
+// option, a missing NAME, any other word, or --watch with --dot.
 options parse_options(const std::vector<std::string>& args);
 
 // The text of --help.

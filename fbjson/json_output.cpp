@@ -2,6 +2,8 @@
 // The network as fbdump's JSON document.
 #include "json_output.hpp"
 
+#include "json_values.hpp"
+
 #include <map>
 #include <type_traits>
 
@@ -61,12 +63,7 @@ json value_json(const boost::any& v) {
 }
 
 json property_json(const tarn::fb::property_data& p) {
-    json out = {{"name", p.name}, {"type", p.type}};
-    if (p.type == "enum")
-        out["value"] = {{"choices", p.choices}, {"index", value_json(p.value)}};
-    else
-        out["value"] = value_json(p.value);
-    return out;
+    return {{"name", p.name}, {"type", p.type}, {"value", property_value(p)}};
 }
 
 json ports_json(const std::vector<tarn::fb::port_entry>& ports) {
@@ -86,6 +83,15 @@ json block_json(const tarn::fb::block_state& b) {
 
 }  // namespace
 
+json property_value(const tarn::fb::property_data& p) {
+    if (p.type == "enum") return {{"choices", p.choices}, {"index", value_json(p.value)}};
+    return value_json(p.value);
+}
+
+json block_value(const tarn::fb::block_state& b) { return block_json(b); }
+
+std::string one_line(const json& value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); }
+
 std::string to_json(const tarn::fb::network& net, bool compact) {
     json factories = json::array();
     for (const auto& f : net.factories) {
@@ -97,8 +103,6 @@ std::string to_json(const tarn::fb::network& net, bool compact) {
     return document.dump(compact ? -1 : 2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
-std::string block_to_json(const tarn::fb::block_state& block) {
-    return block_json(block).dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
-}
+std::string block_to_json(const tarn::fb::block_state& block) { return one_line(block_json(block)) + "\n"; }
 
 }  // namespace fbjson

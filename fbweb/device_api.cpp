@@ -8,7 +8,6 @@
 #include <tarn/fb/failure_text.hpp>
 
 #include "json_output.hpp"
-#include "metrics.hpp"
 
 namespace fbweb {
 
@@ -54,9 +53,9 @@ void device_api::refused(const std::vector<std::string>& blocks) {
     std::rethrow_exception(refusal);
 }
 
-std::string device_api::network_document() {
+network device_api::whole_network() {
     const std::lock_guard<std::mutex> lock(exchanges_);
-    return fbjson::to_json(read_network(session()), true);
+    return read_network(session());
 }
 
 std::string device_api::block_document(const std::string& name) {
@@ -164,11 +163,6 @@ restore_result device_api::restore(const wanted_network& wanted, bool dry_run) {
         result.applied = true;
     }
     return result;
-}
-
-std::string device_api::metrics(const wanted_network* match) {
-    const std::lock_guard<std::mutex> lock(exchanges_);
-    return scrape_metrics([] { return read_network(session()); }, match);
 }
 
 }  // namespace fbweb

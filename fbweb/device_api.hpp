@@ -35,8 +35,8 @@ public:
     // server at its start with the cause and fix; a missing device is left to
     // the requests, which answer 503 until it appears.
     void open_session();
-    // fbdump's document on one line.
-    std::string network_document();
+    // The whole network, read in one walk (network_watch shares it).
+    tarn::fb::network whole_network();
     // One block as the document shows it; not_found when there is no such block.
     std::string block_document(const std::string& name);
     // The new block's ticket, recorded in the device's ticket registry (a
@@ -63,9 +63,6 @@ public:
     // The plan that brings the device to `wanted`; carried out all or nothing
     // unless `dry_run`.
     restore_result restore(const tarn::fb::wanted_network& wanted, bool dry_run);
-    // The metrics exposition after one walk of the network, compared with
-    // `match` when it is not null.
-    std::string metrics(const tarn::fb::wanted_network* match);
 
     explicit device_api(std::string registry = tarn::fb::ticket_registry::default_path());
 

@@ -6,7 +6,8 @@ namespace fbweb {
 
 const char* const help_text = R"(usage: fbweb [--listen ADDR:PORT] [--token-file FILE] [--read-only]
              [--metrics-token FILE] [--match FILE]
-             [--no-log] [--threads N] [--assets DIR]
+             [--no-log] [--threads N] [--header-timeout SECONDS]
+             [--per-client N] [--assets DIR]
        fbweb --help | --version
 
 Serves the function-block network of /dev/functionblocks over HTTP: a page
@@ -27,7 +28,14 @@ options:
                       network document FILE (read at start), compared as
                       fbrestore compares when it checks
   --no-log            no line per request on standard output
-  --threads N         requests served at once (default 16)
+  --threads N         requests handled at once (default 16); the device
+                      takes one exchange at a time whatever N is
+  --header-timeout SECONDS
+                      a client must send a request's headers within this
+                      time of connecting or of its previous response, and
+                      the body within as long again (default 10)
+  --per-client N      connections open at once from one client address
+                      (default 16); more are closed as they arrive
   --assets DIR        serve the page from DIR instead of the copy built in
   -h, --help          this text
   -V, --version       the version
@@ -35,6 +43,8 @@ options:
 API (JSON in and out; errors as {"error": "..."}):
   GET    /api/network                   the network, as fbdump prints it; ETag,
                                         304 when If-None-Match still matches
+  GET    /api/events                    server-sent events: "hello" with the
+                                        ETag, then "change" with what changed
   GET    /api/blocks/NAME               one block
   POST   /api/blocks                    {"factory", "name"}: create; {"ticket": N}
   DELETE /api/blocks/NAME               destroy by the ticket registry; {"destroyed"};
@@ -53,9 +63,9 @@ API (JSON in and out; errors as {"error": "..."}):
 Requests that change the network need "Content-Type: application/json".
 Bodies: at most 1 MiB, nested at most 32 levels, no key twice in an object.
 Statuses: 400 malformed, 401 no valid token, 403 read-only, 404 unknown block,
-409 refused by the device or no ticket known, 413 body too large, 415 not JSON,
-422 a value the type cannot hold, 503 device missing or too many large bodies
-at once.
+409 refused by the device or no ticket known, 413 body over 1 MiB, 415 not
+JSON, 422 a value the type cannot hold, 431 headers over 16 KiB, 503 device
+missing or too many large bodies at once.
 
 At start fbweb prints the address to open on standard output; with a token,
 the token itself only when standard output is a terminal, else the file.

@@ -59,8 +59,7 @@ std::string metrics_text(const scrape_result& scrape, const exchange_counters& c
 // naming the file when it cannot be read or is not a network document.
 tarn::fb::wanted_network read_match_document(const std::string& file);
 
-// One scrape of the device through `read` (one walk of the network, under
-// the caller's lock): a device whose walk fails is reported as down.
+// One scrape of the device through `read` (one walk of the network): a device whose walk fails is reported as down.
 // `match` is the document the network should match, or null.
 template <class Read>
 std::string scrape_metrics(Read read, const tarn::fb::wanted_network* match) {
@@ -75,7 +74,9 @@ std::string scrape_metrics(Read read, const tarn::fb::wanted_network* match) {
     if (scrape.network && match) {
         scrape.matching = true;
         try {
-            scrape.differences = tarn::fb::make_plan(net, *match).changes.size();
+            // As fbrestore --check counts them: the changes and the kept blocks.
+            const tarn::fb::plan p = tarn::fb::make_plan(net, *match);
+            scrape.differences = p.changes.size() + p.kept.size();
         } catch (const tarn::fb::plan_error&) {
             scrape.differences = 1;  // the device cannot reach the document at all
         }

@@ -60,6 +60,10 @@ options parse_options(const std::vector<std::string>& args) {
             {"--assets", "a directory", [](options& o, const std::string& dir) { o.assets_dir = dir; }},
             {"--threads", "a number",
              [](options& o, const std::string& n) { o.threads = number_in(n, 2, 256, "--threads"); }},
+            {"--header-timeout", "a number of seconds",
+             [](options& o, const std::string& n) { o.header_timeout = number_in(n, 1, 3600, "--header-timeout"); }},
+            {"--per-client", "a number",
+             [](options& o, const std::string& n) { o.per_client = number_in(n, 1, 65536, "--per-client"); }},
         },
     };
     return cli::parse(syntax, args);

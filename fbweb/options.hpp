@@ -17,7 +17,9 @@ struct options : cli::common_options {
     std::string assets_dir;          // --assets DIR; empty: the page built into the program
     bool read_only = false;          // --read-only
     bool log = true;                 // --no-log switches the request log off
-    int threads = 16;                // --threads N: requests served at once
+    int threads = 16;                // --threads N: requests handled at once
+    int header_timeout = 10;         // --header-timeout SECONDS: to send a request's headers
+    int per_client = 16;             // --per-client N: connections open at once from one address
 };
 
 // Reads the arguments that follow the program name. Options with a value

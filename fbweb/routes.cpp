@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
-// The API's routes and request checks on cpp-httplib.
+// The API's routes and request checks.
 #include "routes.hpp"
 
-#include <cstdint>
-#include <cstdio>
+#include <fstream>
+#include <functional>
 #include <optional>
+#include <regex>
+#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -22,51 +24,33 @@ namespace {
 using json = nlohmann::json;
 constexpr const char* json_type = "application/json";
 
-void reply(httplib::Response& res, int status, const std::string& body) {
+response reply(int status, std::string body) {
+    response res;
     res.status = status;
-    res.set_content(body, json_type);
+    res.content_type = json_type;
+    res.body = std::move(body);
+    return res;
 }
 
-void reply(httplib::Response& res, int status, const json& body) { reply(res, status, body.dump() + "\n"); }
-
-// Runs a handler; whatever it throws becomes the fitting error reply.
-template <class Handler>
-httplib::Server::Handler guarded(Handler handler) {
-    return [handler](const httplib::Request& req, httplib::Response& res) {
-        try {
-            handler(req, res);
-        } catch (...) {
-            const error_reply e = reply_for(std::current_exception());
-            reply(res, e.status, e.body);
-        }
-    };
-}
-
-// A strong validator of a document: 64-bit FNV-1a of its text.
-std::string etag_of(const std::string& text) {
-    std::uint64_t h = 14695981039346656037ULL;
-    for (const char c : text) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-    char out[21];
-    std::snprintf(out, sizeof out, "\"%016llx\"", static_cast<unsigned long long>(h));
-    return out;
-}
-
-// The large bodies handled at once, shared by every connection.
-body_budget& large_bodies() {
-    static body_budget budget;
-    return budget;
-}
+response reply(int status, const json& body) { return reply(status, body.dump() + "\n"); }
 
 // The dry_run parameter as given: absent, bare ("?dry_run") or with a value.
-std::optional<std::string> dry_run_parameter(const httplib::Request& req) {
-    if (!req.has_param("dry_run")) return std::nullopt;
-    return req.get_param_value("dry_run");
+std::optional<std::string> dry_run_parameter(const request& req) {
+    const auto it = req.query.find("dry_run");
+    if (it == req.query.end()) return std::nullopt;
+    return it->second;
+}
+
+response unauthorized() {
+    response res = reply(401, error_body("a valid token is needed: Authorization: Bearer TOKEN"));
+    res.set_header("WWW-Authenticate", "Bearer");
+    return res;
 }
 
 bool changes_network(const std::string& method) { return method != "GET" && method != "HEAD" && method != "OPTIONS"; }
 
-bool is_json(const httplib::Request& req) {
-    const std::string type = req.get_header_value("Content-Type");
+bool is_json(const request& req) {
+    const std::string type = req.header("Content-Type");
     return type.compare(0, 16, json_type) == 0 && (type.size() == 16 || type[16] == ';' || type[16] == ' ');
 }
 
@@ -76,154 +60,218 @@ std::string host_name(const std::string& header) {
     return header.substr(0, header.find(':'));
 }
 
-// The checks before routing: the token for every API request; for one that
-// changes the network, not read-only and a JSON body (so a plain HTML form on
-// another site cannot send it).
-httplib::Server::HandlerResponse check(const httplib::Request& req, httplib::Response& res, const access_rules& rules) {
-    if (rules.loopback_hosts_only && !is_loopback(host_name(req.get_header_value("Host")))) {
-        reply(res, 403, error_body("the Host header must name this machine (127.0.0.1, localhost or [::1])"));
-        return httplib::Server::HandlerResponse::Handled;
-    }
-    if (req.path.rfind("/api/", 0) != 0) return httplib::Server::HandlerResponse::Unhandled;
-    if (!rules.token.empty() && !bearer_matches(req.get_header_value("Authorization"), rules.token)) {
-        res.set_header("WWW-Authenticate", "Bearer");
-        reply(res, 401, error_body("a valid token is needed: Authorization: Bearer TOKEN"));
-        return httplib::Server::HandlerResponse::Handled;
-    }
+// The checks before routing: the Host header; the token for every API
+// request; for one that changes the network, not read-only and a JSON body
+// (so a plain HTML form on another site cannot send it). A refusal, or a
+// response with status 0 to go on.
+response check(const request& req, const access_rules& rules) {
+    response go_on;
+    go_on.status = 0;
+    if (rules.loopback_hosts_only && !is_loopback(host_name(req.header("Host"))))
+        return reply(403, error_body("the Host header must name this machine (127.0.0.1, localhost or [::1])"));
+    if (req.path.rfind("/api/", 0) != 0) return go_on;
+    if (!rules.token.empty() && !bearer_matches(req.header("Authorization"), rules.token)) return unauthorized();
     if (changes_network(req.method)) {
-        if (rules.read_only) {
-            reply(res, 403, error_body("the server is read-only"));
-            return httplib::Server::HandlerResponse::Handled;
-        }
-        if (!is_json(req)) {
-            reply(res, 415, error_body("a request that changes the network needs Content-Type: application/json"));
-            return httplib::Server::HandlerResponse::Handled;
-        }
+        if (rules.read_only) return reply(403, error_body("the server is read-only"));
+        if (!is_json(req))
+            return reply(415, error_body("a request that changes the network needs Content-Type: application/json"));
     }
-    res.set_header("Cache-Control", "no-cache");
-    return httplib::Server::HandlerResponse::Unhandled;
+    return go_on;
+}
+
+// What a route's action works with besides the request.
+struct route_context {
+    device_api& api;
+    network_watch& watch;
+    const access_rules& rules;
+    const tarn::fb::wanted_network* match;
+};
+
+// One route: a method and a path pattern whose groups the action takes. A
+// path outside /api that no route takes is a file of the page.
+struct route_entry {
+    const char* method;
+    std::regex pattern;
+    std::function<response(const route_context&, const request&, const std::smatch&)> action;
+};
+
+const std::vector<route_entry>& route_table() {
+    static const std::vector<route_entry> routes{
+        {"GET", std::regex("/api/network"),
+         [](const route_context& c, const request& req, const std::smatch&) {
+             const auto now = c.watch.walk();
+             response res;
+             if (req.header("If-None-Match") == now->etag)
+                 res.status = 304;
+             else
+                 res = reply(200, now->document);
+             res.set_header("ETag", now->etag);
+             return res;
+         }},
+        {"GET", std::regex("/api/events"),
+         [](const route_context&, const request&, const std::smatch&) {
+             response res;
+             res.content_type = "text/event-stream";
+             res.event_stream = true;
+             return res;
+         }},
+        {"GET", std::regex("/api/blocks/([^/]+)"),
+         [](const route_context& c, const request&, const std::smatch& m) {
+             return reply(200, c.api.block_document(m[1]));
+         }},
+        {"POST", std::regex("/api/blocks"),
+         [](const route_context& c, const request& req, const std::smatch&) {
+             return reply(201, json{{"ticket", c.api.create(read_create_request(req.body))}});
+         }},
+        {"DELETE", std::regex("/api/blocks/([^/]+)"),
+         [](const route_context& c, const request&, const std::smatch& m) {
+             const std::string block = m[1];
+             c.api.destroy(block);
+             return reply(200, json{{"destroyed", block}});
+         }},
+        {"POST", std::regex("/api/blocks/([^/]+)/activate"),
+         [](const route_context& c, const request& req, const std::smatch& m) {
+             const std::string block = m[1];
+             const bool active = read_activity_request(req.body);
+             c.api.activate(block, active);
+             return reply(200, json{{"block", block}, {"active", active}});
+         }},
+        {"GET", std::regex("/api/values"),
+         [](const route_context& c, const request& req, const std::smatch&) {
+             std::vector<std::string> names;
+             const auto given = req.query.equal_range("name");
+             for (auto it = given.first; it != given.second; ++it) names.push_back(it->second);
+             if (names.empty()) throw body_error("give the values to read: ?name=block.property&name=...");
+             const auto values = c.api.values(names);
+             json out = json::object();
+             for (std::size_t i = 0; i < names.size(); ++i) out[names[i]] = values[i] ? json(*values[i]) : json();
+             return reply(200, json{{"values", out}});
+         }},
+        {"GET", std::regex("/api/tickets"),
+         [](const route_context& c, const request&, const std::smatch&) {
+             json blocks = json::array();
+             for (const auto& e : c.api.destroyable()) blocks.push_back({{"name", e.block}, {"factory", e.factory}});
+             return reply(200, json{{"blocks", blocks}});
+         }},
+        {"PATCH", std::regex("/api/blocks/([^/]+)/properties"),
+         [](const route_context& c, const request& req, const std::smatch& m) {
+             const std::string block = m[1];
+             const body_budget::share held = large_bodies().take(req.body.size());
+             const auto values = fbjson::read_property_values(req.body);
+             c.api.write_properties(block, values);
+             json written = json::array();
+             for (const auto& v : values) written.push_back(v.name);
+             return reply(200, json{{"block", block}, {"written", written}});
+         }},
+        {"POST", std::regex("/api/connections"),
+         [](const route_context& c, const request& req, const std::smatch&) {
+             const connection_request edit = read_connection_request(req.body);
+             c.api.connect(edit);
+             return reply(201, json{{"from", edit.from}, {"to", edit.to}});
+         }},
+        {"DELETE", std::regex("/api/connections"),
+         [](const route_context& c, const request& req, const std::smatch&) {
+             const connection_request edit = read_connection_request(req.body);
+             c.api.disconnect(edit);
+             return reply(200, json{{"from", edit.from}, {"to", edit.to}});
+         }},
+        {"POST", std::regex("/api/restore"),
+         [](const route_context& c, const request& req, const std::smatch&) {
+             const bool dry_run = dry_run_flag(dry_run_parameter(req));
+             const body_budget::share held = large_bodies().take(req.body.size());
+             const restore_result result = c.api.restore(fbjson::read_document(req.body), dry_run);
+             return reply(200, json{{"plan", result.plan}, {"applied", result.applied}});
+         }},
+        // Prometheus's scrape: its own token (or the API's), allowed read-only;
+        // one walk, shared with whatever else reads the network meanwhile.
+        {"GET", std::regex("/metrics"),
+         [](const route_context& c, const request& req, const std::smatch&) {
+             if (!may_scrape(req.header("Authorization"), c.rules.token, c.rules.scrape_token)) return unauthorized();
+             response res;
+             res.content_type = "text/plain; version=0.0.4; charset=utf-8";
+             res.body = scrape_metrics([&c] { return c.watch.walk()->net; }, c.match);
+             res.set_header("Cache-Control", "no-cache");
+             return res;
+         }},
+    };
+    return routes;
+}
+
+response not_found_reply(const request& req) {
+    return reply(404, error_body("no such resource: " + req.method + " " + req.path));
+}
+
+const char* type_of_file(const std::string& path) {
+    static const std::pair<const char*, const char*> types[] = {
+        {".html", "text/html"}, {".js", "text/javascript"}, {".mjs", "text/javascript"},
+        {".css", "text/css"},   {".json", json_type},       {".svg", "image/svg+xml"},
+        {".png", "image/png"},  {".ico", "image/x-icon"},   {".txt", "text/plain"},
+    };
+    for (const auto& [ending, type] : types) {
+        const std::string e = ending;
+        if (path.size() >= e.size() && path.compare(path.size() - e.size(), e.size(), e) == 0) return type;
+    }
+    return "application/octet-stream";
 }
 
 }  // namespace
 
-void add_api_routes(httplib::Server& server, device_api& api, const access_rules& rules) {
-    server.set_pre_routing_handler(
-        [rules](const httplib::Request& req, httplib::Response& res) { return check(req, res, rules); });
-
-    server.Get("/api/network", guarded([&api](const httplib::Request& req, httplib::Response& res) {
-                   const std::string document = api.network_document();
-                   const std::string etag = etag_of(document);
-                   res.set_header("ETag", etag);
-                   if (req.get_header_value("If-None-Match") == etag) {
-                       res.status = 304;
-                       return;
-                   }
-                   reply(res, 200, document);
-               }));
-
-    server.Get(R"(/api/blocks/([^/]+))", guarded([&api](const httplib::Request& req, httplib::Response& res) {
-                   reply(res, 200, api.block_document(req.matches[1]));
-               }));
-
-    server.Post("/api/blocks", guarded([&api](const httplib::Request& req, httplib::Response& res) {
-                    const create_request request = read_create_request(req.body);
-                    reply(res, 201, json{{"ticket", api.create(request)}});
-                }));
-
-    server.Delete(R"(/api/blocks/([^/]+))", guarded([&api](const httplib::Request& req, httplib::Response& res) {
-                      const std::string block = req.matches[1];
-                      api.destroy(block);
-                      reply(res, 200, json{{"destroyed", block}});
-                  }));
-
-    server.Post(R"(/api/blocks/([^/]+)/activate)", guarded([&api](const httplib::Request& req, httplib::Response& res) {
-                    const std::string block = req.matches[1];
-                    const bool active = read_activity_request(req.body);
-                    api.activate(block, active);
-                    reply(res, 200, json{{"block", block}, {"active", active}});
-                }));
-
-    server.Get("/api/values", guarded([&api](const httplib::Request& req, httplib::Response& res) {
-                   std::vector<std::string> names;
-                   for (std::size_t i = 0; i < req.get_param_value_count("name"); ++i)
-                       names.push_back(req.get_param_value("name", i));
-                   if (names.empty()) throw body_error("give the values to read: ?name=block.property&name=...");
-                   const auto values = api.values(names);
-                   json out = json::object();
-                   for (std::size_t i = 0; i < names.size(); ++i) out[names[i]] = values[i] ? json(*values[i]) : json();
-                   reply(res, 200, json{{"values", out}});
-               }));
-
-    server.Get("/api/tickets", guarded([&api](const httplib::Request&, httplib::Response& res) {
-                   json blocks = json::array();
-                   for (const auto& e : api.destroyable())
-                       blocks.push_back({{"name", e.block}, {"factory", e.factory}});
-                   reply(res, 200, json{{"blocks", blocks}});
-               }));
-
-    server.Patch(R"(/api/blocks/([^/]+)/properties)",
-                 guarded([&api](const httplib::Request& req, httplib::Response& res) {
-                     const std::string block = req.matches[1];
-                     const body_budget::share held = large_bodies().take(req.body.size());
-                     const auto values = fbjson::read_property_values(req.body);
-                     api.write_properties(block, values);
-                     json written = json::array();
-                     for (const auto& v : values) written.push_back(v.name);
-                     reply(res, 200, json{{"block", block}, {"written", written}});
-                 }));
-
-    server.Post("/api/connections", guarded([&api](const httplib::Request& req, httplib::Response& res) {
-                    const connection_request request = read_connection_request(req.body);
-                    api.connect(request);
-                    reply(res, 201, json{{"from", request.from}, {"to", request.to}});
-                }));
-
-    server.Delete("/api/connections", guarded([&api](const httplib::Request& req, httplib::Response& res) {
-                      const connection_request request = read_connection_request(req.body);
-                      api.disconnect(request);
-                      reply(res, 200, json{{"from", request.from}, {"to", request.to}});
-                  }));
-
-    server.Post("/api/restore", guarded([&api](const httplib::Request& req, httplib::Response& res) {
-                    const bool dry_run = dry_run_flag(dry_run_parameter(req));
-                    const body_budget::share held = large_bodies().take(req.body.size());
-                    const restore_result result = api.restore(fbjson::read_document(req.body), dry_run);
-                    reply(res, 200, json{{"plan", result.plan}, {"applied", result.applied}});
-                }));
-
-    // Every other status without a body (unknown route, oversized body) still answers JSON.
-    server.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
-        if (!res.body.empty()) return;
-        const std::string what = res.status == 404 ? "no such resource: " + req.method + " " + req.path
-                                                   : "request refused (HTTP " + std::to_string(res.status) + ")";
-        res.set_content(error_body(what), json_type);
-    });
+router::router(device_api& api, network_watch& watch, access_rules rules, std::string assets_dir,
+               const tarn::fb::wanted_network* match)
+    : api_(api), watch_(watch), rules_(std::move(rules)), assets_dir_(std::move(assets_dir)), match_(match) {
+    counted_exchanges();  // the device's exchanges are counted from the start
 }
 
-void add_metrics_route(httplib::Server& server, device_api& api, const access_rules& rules,
-                       const tarn::fb::wanted_network* match) {
-    counted_exchanges();
-    server.Get("/metrics", guarded([&api, rules, match](const httplib::Request& req, httplib::Response& res) {
-                   if (!may_scrape(req.get_header_value("Authorization"), rules.token, rules.scrape_token)) {
-                       res.set_header("WWW-Authenticate", "Bearer");
-                       reply(res, 401, error_body("a valid token is needed: Authorization: Bearer TOKEN"));
-                       return;
-                   }
-                   res.set_header("Cache-Control", "no-cache");
-                   res.set_content(api.metrics(match), "text/plain; version=0.0.4; charset=utf-8");
-               }));
-}
-
-void add_page_routes(httplib::Server& server, const std::string& dir) {
-    if (!dir.empty()) {
-        server.set_mount_point("/", dir);
-        return;
+response router::handle(const request& req) const {
+    response res = check(req, rules_);
+    if (res.status != 0) return res;
+    try {
+        res = route(req);
+    } catch (...) {
+        const error_reply e = reply_for(std::current_exception());
+        res = reply(e.status, e.body);
     }
-    server.Get(R"(/|/app\.js|/app\.css)", [](const httplib::Request& req, httplib::Response& res) {
+    if (req.path.rfind("/api/", 0) == 0) res.set_header("Cache-Control", "no-cache");
+    return res;
+}
+
+response router::route(const request& req) const {
+    const std::string method = req.method == "HEAD" ? "GET" : req.method;
+    for (const route_entry& r : route_table()) {
+        std::smatch m;
+        if (method == r.method && std::regex_match(req.path, m, r.pattern))
+            return r.action(route_context{api_, watch_, rules_, match_}, req, m);
+    }
+    // Whatever else is not under /api is the page's.
+    if (req.path.rfind("/api/", 0) != 0) return page(req);
+    return not_found_reply(req);
+}
+
+response router::page(const request& req) const {
+    if (req.method != "GET" && req.method != "HEAD") return not_found_reply(req);
+    response res;
+    if (assets_dir_.empty()) {
         const asset* a = find_asset(req.path);
+        if (a == nullptr) return not_found_reply(req);
         res.set_header("Content-Security-Policy", "default-src 'self'; style-src 'self' 'unsafe-inline'");
-        res.set_content(reinterpret_cast<const char*>(a->data), a->size, a->content_type);
-    });
+        res.content_type = a->content_type;
+        res.body.assign(reinterpret_cast<const char*>(a->data), a->size);
+        return res;
+    }
+    // A file of the directory; no way out of it.
+    std::string path = req.path;
+    if (path.find("..") != std::string::npos || path.find('\0') != std::string::npos) return not_found_reply(req);
+    if (path.back() == '/') path += "index.html";
+    std::ifstream file(assets_dir_ + path, std::ios::binary);
+    std::ostringstream text;
+    if (!file || !(text << file.rdbuf())) return not_found_reply(req);
+    res.content_type = type_of_file(path);
+    res.body = text.str();
+    return res;
+}
+
+response refusal(int status) {
+    return reply(status, error_body("request refused (HTTP " + std::to_string(status) + ")"));
 }
 
 }  // namespace fbweb

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The server's routes: the page, the JSON API, and the checks every request
-// passes first (token, read-only, content type).
+// passes first (Host, token, read-only, content type). A request value in,
+// a response value out: nothing here knows the transport.
 #include <string>
 
-#include <httplib.h>
-
 #include "device_api.hpp"
+#include "exchange.hpp"
+#include "network_watch.hpp"
 
 namespace fbweb {
 
@@ -20,15 +21,29 @@ struct access_rules {
     std::string scrape_token;  // empty: scrapes need `token` (when set)
 };
 
-// Adds the API's routes and checks to `server`; `api` must outlive it.
-void add_api_routes(httplib::Server& server, device_api& api, const access_rules& rules);
+class router {
+public:
+    // `api`, `watch` and `match` must outlive the router. `assets_dir`: serve
+    // the page from there; empty: the copy built in. `match`: the document
+    // /metrics compares the network with, or null.
+    router(device_api& api, network_watch& watch, access_rules rules, std::string assets_dir,
+           const tarn::fb::wanted_network* match = nullptr);
 
-// Serves GET /metrics, compared with `match` (may be null; must outlive the
-// server), and starts counting the device's exchanges.
-void add_metrics_route(httplib::Server& server, device_api& api, const access_rules& rules,
-                       const tarn::fb::wanted_network* match);
+    // The response to `req`. May talk to the device: call it off the event loop.
+    response handle(const request& req) const;
 
-// Serves the page: the files of `dir`, or the copy built in when `dir` is empty.
-void add_page_routes(httplib::Server& server, const std::string& dir);
+private:
+    response route(const request& req) const;
+    response page(const request& req) const;
+
+    device_api& api_;
+    network_watch& watch_;
+    access_rules rules_;
+    std::string assets_dir_;
+    const tarn::fb::wanted_network* match_;
+};
+
+// The JSON response of a status the transport gives (400, 408, 413, 431, ...).
+response refusal(int status);
 
 }  // namespace fbweb
