@@ -21,9 +21,14 @@ using tcp = net::ip::tcp;
 
 namespace {
 
-constexpr std::size_t header_size = 16 * 1024;          // request line and headers
-constexpr std::chrono::seconds write_time{60};          // to take a whole response
-constexpr std::size_t stream_backlog = 1024 * 1024;     // event text a stream may fall behind by
+constexpr std::size_t header_size = 16 * 1024;       // request line and headers
+constexpr std::chrono::seconds write_time{60};       // to take a whole response
+constexpr std::size_t stream_backlog = 1024 * 1024;  // event text a stream may fall behind by
+// After a refusal, what the client still sends (a body refused by its length)
+// is read and dropped for a while, so that the client gets to read the
+// refusal instead of a reset connection.
+constexpr std::chrono::seconds linger_time{2};
+constexpr std::size_t linger_bytes = 16 * 1024 * 1024;
 constexpr std::chrono::milliseconds accept_pause{100};  // after an accept fails for want of resources
 
 const std::pair<const char*, const char*> common_headers[] = {
@@ -179,7 +184,26 @@ private:
         out->keep_alive(false);
         out->body() = std::move(res.body);
         out->prepare_payload();
-        write(out, false);
+        release_share();
+        stream_.expires_after(write_time);
+        http::async_write(stream_, *out, [self = shared_from_this(), out](beast::error_code ec, std::size_t) {
+            if (ec) return self->close();
+            beast::error_code ignored;
+            self->stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+            self->stream_.expires_after(linger_time);
+            self->linger();
+        });
+    }
+
+    // Reads and drops what the client sends until it stops, or for
+    // linger_time or linger_bytes, then closes.
+    void linger() {
+        static char dropped[4096];  // the loop's thread alone reads into it
+        stream_.async_read_some(net::buffer(dropped), [self = shared_from_this()](beast::error_code ec, std::size_t n) {
+            self->lingered_ += n;
+            if (ec || self->lingered_ > linger_bytes) return self->close();
+            self->linger();
+        });
     }
 
     template <class Message>
@@ -236,6 +260,7 @@ private:
     bool closed_ = false;
     bool released_ = false;  // see release_share
     char probe_ = 0;
+    std::size_t lingered_ = 0;  // bytes dropped after a refusal
 };
 
 http_server::http_server(net::io_context& loop, const tcp::endpoint& where, server_limits limits, handler handle,

@@ -34,6 +34,12 @@ response reply(int status, std::string body) {
 
 response reply(int status, const json& body) { return reply(status, body.dump() + "\n"); }
 
+// The large bodies handled at once, shared by every connection.
+body_budget& large_bodies() {
+    static body_budget budget;
+    return budget;
+}
+
 // The dry_run parameter as given: absent, bare ("?dry_run") or with a value.
 std::optional<std::string> dry_run_parameter(const request& req) {
     const auto it = req.query.find("dry_run");
