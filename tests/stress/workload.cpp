@@ -2,11 +2,13 @@
 #include "workload.hpp"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <list>
 #include <mutex>
 #include <set>
+#include <sstream>
 #include <utility>
 
 #include <gtest/gtest.h>
@@ -161,6 +163,46 @@ long report(const std::vector<record>& records, const std::vector<std::string>& 
     }
     for (const auto& w : wrong) ADD_FAILURE() << w;
     return operations;
+}
+
+// A record as lines of text, one fact per line, for the way back from a child.
+std::string to_text(const stress::record& r) {
+    std::ostringstream out;
+    out << "operations " << r.operations << '\n';
+    for (unsigned int t : r.tickets) out << "ticket " << t << '\n';
+    for (const auto& [name, b] : r.alive) {
+        char value[32];
+        std::snprintf(value, sizeof value, "%.9g", static_cast<double>(b.value));
+        out << "alive " << name << ' ' << b.factory << ' ' << b.property << ' ' << b.input << ' ' << value << '\n';
+    }
+    for (const auto& f : r.failures) out << "failure " << f << '\n';
+    return out.str();
+}
+
+stress::record from_text(const std::string& text) {
+    stress::record r;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        std::string what;
+        fields >> what;
+        if (what == "operations") {
+            fields >> r.operations;
+        } else if (what == "ticket") {
+            unsigned int t;
+            fields >> t;
+            r.tickets.push_back(t);
+        } else if (what == "alive") {
+            std::string name, value;
+            stress::record::block b;
+            fields >> name >> b.factory >> b.property >> b.input >> value;
+            b.value = std::strtof(value.c_str(), nullptr);
+            r.alive[name] = b;
+        } else {
+            r.failures.push_back(line);
+        }
+    }
+    return r;
 }
 
 int rounds() {
