@@ -82,7 +82,9 @@ static void pending_free(struct kref *ref)
 	kfree(p);
 }
 
-/* Completes a request taken off the lists (lock held). */
+/* Completes a request and takes it off its list (lock held). The caller of
+ * the ioctl still holds its own reference whenever the request is on a list,
+ * so this never frees the request nor its session under the lock. */
 static void finish(struct fbsim_pending *p, int result)
 {
 	list_del_init(&p->link);
