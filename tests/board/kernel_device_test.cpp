@@ -132,9 +132,9 @@ TEST_F(kernel_device, four_processes_creating_at_once_get_distinct_tickets) {
             silence_stdout();
             tarn::fb::driver mine;
             for (int i = 0; i < creates; ++i)
-                write_all(report, std::to_string(mine.create("gain", "c" + std::to_string(k) + "_" +
-                                                                          std::to_string(i))) +
-                                      "\n");
+                write_all(
+                    report,
+                    std::to_string(mine.create("gain", "c" + std::to_string(k) + "_" + std::to_string(i))) + "\n");
         });
     std::set<unsigned long> tickets;
     std::size_t received = 0;
