@@ -125,28 +125,12 @@ TEST_F(kernel_device, signals_during_ioctls_lose_and_mix_nothing) {
 }
 
 TEST_F(kernel_device, four_processes_creating_at_once_get_distinct_tickets) {
-    constexpr int processes = 4, creates = 250;
-    std::vector<child_process> children;
-    for (int k = 0; k < processes; ++k)
-        children.emplace_back([k](int report) {
-            silence_stdout();
-            tarn::fb::driver mine;
-            for (int i = 0; i < creates; ++i)
-                write_all(
-                    report,
-                    std::to_string(mine.create("gain", "c" + std::to_string(k) + "_" + std::to_string(i))) + "\n");
-        });
-    std::set<unsigned long> tickets;
-    std::size_t received = 0;
-    for (const child_process& c : children) {
-        std::istringstream lines(c.read_report());
-        for (std::string line; std::getline(lines, line); ++received) tickets.insert(std::stoul(line));
-        EXPECT_TRUE(exited_cleanly(c.wait()));
-    }
-    EXPECT_EQ(received, processes * creates + 0u);
-    EXPECT_EQ(tickets.size(), processes * creates + 0u);
+    constexpr unsigned processes = 4, creates = 250;
+    const std::vector<unsigned long> tickets = stress::create_at_once(processes, creates);
+    EXPECT_EQ(tickets.size(), processes * creates);
+    EXPECT_EQ(std::set<unsigned long>(tickets.begin(), tickets.end()).size(), processes * creates);
     tarn::fb::driver d;
-    EXPECT_EQ(d.list_funcs("gain").size(), processes * creates + 1u);
+    EXPECT_EQ(d.list_funcs("gain").size(), processes * creates + 1);
 }
 
 // Creates blocks of `factory` until killed, reporting "ok NAME" or "failed

@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 #include <tarn/fb/entries.hpp>
 
+#include "processes.hpp"
+
 namespace stress {
 namespace {
 
@@ -203,6 +205,27 @@ stress::record from_text(const std::string& text) {
         }
     }
     return r;
+}
+
+std::vector<unsigned long> create_at_once(int processes, int creates) {
+    std::vector<testing_support::child_process> children;
+    for (int k = 0; k < processes; ++k)
+        children.emplace_back([k, creates](int report) {
+            testing_support::silence_stdout();
+            fb::driver mine;
+            std::string tickets;
+            for (int i = 0; i < creates; ++i)
+                tickets +=
+                    std::to_string(mine.create("gain", "c" + std::to_string(k) + "_" + std::to_string(i))) + "\n";
+            testing_support::write_all(report, tickets);
+        });
+    std::vector<unsigned long> tickets;
+    for (const auto& c : children) {
+        std::istringstream lines(c.read_report());
+        for (std::string line; std::getline(lines, line);) tickets.push_back(std::stoul(line));
+        EXPECT_TRUE(testing_support::exited_cleanly(c.wait()));
+    }
+    return tickets;
 }
 
 int rounds() {
