@@ -267,8 +267,12 @@ static ssize_t server_read(struct file *file, char __user *buf, size_t len, loff
 			list_move_tail(&p->link, &taken);
 			p->state = TAKEN;
 			rec = p->rec;
+			/* A caller killed now may finish and drop the request
+			 * before the wake-up below: hold it until then. */
+			kref_get(&p->ref);
 			spin_unlock(&lock);
 			wake_up_all(&p->done);
+			kref_put(&p->ref, pending_free);
 			break;
 		}
 		spin_unlock(&lock);

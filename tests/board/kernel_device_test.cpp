@@ -59,6 +59,17 @@ int server_pid() {
     return pid;
 }
 
+// The pid of a running server other than `gone` (one just killed), waiting
+// (bounded) for the board to restart it; 0 if none came.
+int restarted_server(int gone) {
+    for (const auto end = clock_type::now() + std::chrono::seconds(10); clock_type::now() < end;) {
+        const int pid = server_pid();
+        if (pid > 0 && pid != gone && ::kill(pid, 0) == 0) return pid;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return 0;
+}
+
 // Waits (bounded) until an exchange succeeds again.
 bool device_answers(std::chrono::seconds within) {
     for (const auto end = clock_type::now() + within; clock_type::now() < end;) {
@@ -152,11 +163,14 @@ void create_until_killed(const char* factory, int k, int report) {
 TEST_F(kernel_device, the_server_killed_and_restarted_while_clients_run) {
     std::vector<child_process> children;
     for (int k = 0; k < 3; ++k) children.emplace_back([k](int report) { create_until_killed("gain", k, report); });
-    for (int kill = 0; kill < 3; ++kill) {
+    // No assertion returns early here: the clients are stopped below.
+    for (int kill = 0, pid = 0; kill < 3; ++kill) {
         std::this_thread::sleep_for(std::chrono::milliseconds(700));
-        const int pid = server_pid();
-        ASSERT_GT(pid, 0);
-        ASSERT_EQ(::kill(pid, SIGKILL), 0);
+        pid = restarted_server(pid);
+        EXPECT_GT(pid, 0) << "the server was not restarted";
+        if (pid > 0) {
+            EXPECT_EQ(::kill(pid, SIGKILL), 0);
+        }
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
     std::vector<std::string> created;
@@ -180,7 +194,7 @@ TEST_F(kernel_device, the_server_killed_and_restarted_while_clients_run) {
 
 TEST_F(kernel_device, without_a_server_ioctls_fail_at_once_and_work_again_after) {
     { std::ofstream hold(server_hold); }
-    ::kill(server_pid(), SIGKILL);
+    ::kill(restarted_server(0), SIGKILL);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     tarn::fb::driver d;
     const auto start = clock_type::now();
