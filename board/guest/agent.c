@@ -133,6 +133,7 @@ static void serve(int sock) {
         dup2(err[1], 2);
         for (int fd = 3; fd < 1024; fd++) close(fd);
         signal(SIGPIPE, SIG_DFL);
+        setsid(); /* signals to the command's group stay off the agent */
         start(argv[0], argv + 1);
     }
     close(in[0]);
