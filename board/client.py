@@ -53,8 +53,11 @@ def run(port, user, argv):
         data = read_exact(sock, length)
         if stream == 3:
             return struct.unpack("<I", data)[0]
-        outs[stream].write(data)
-        outs[stream].flush()
+        try:
+            outs[stream].write(data)
+            outs[stream].flush()
+        except BrokenPipeError:  # the reader stopped early (grep -q)
+            outs[stream] = open(os.devnull, "wb")
 
 
 def wait_ready(port, seconds):

@@ -176,6 +176,13 @@ static void serve(int sock) {
     uint32_t code = WIFEXITED(status) ? (uint32_t)WEXITSTATUS(status) : 128u + (uint32_t)WTERMSIG(status);
     unsigned char word[4] = {code & 0xff, (code >> 8) & 0xff, (code >> 16) & 0xff, code >> 24};
     send_frame(sock, 3, word, 4);
+    /* Closing with unread input (standard input the command left) would
+     * reset the connection and could lose the frames above: say that
+     * nothing more comes, then read until the client closes (bounded). */
+    shutdown(sock, SHUT_WR);
+    struct pollfd rest = {sock, POLLIN, 0};
+    while (poll(&rest, 1, 5000) > 0 && read(sock, buf, sizeof buf) > 0) {
+    }
     _exit(0);
 }
 
