@@ -193,8 +193,11 @@ TEST_F(kernel_device, the_server_killed_and_restarted_while_clients_run) {
 }
 
 TEST_F(kernel_device, without_a_server_ioctls_fail_at_once_and_work_again_after) {
+    // The server the previous test killed is restarted first; then held off.
+    const int pid = restarted_server(0);
+    ASSERT_GT(pid, 0);  // never kill(0): that is this test's own group
     { std::ofstream hold(server_hold); }
-    ::kill(restarted_server(0), SIGKILL);
+    ::kill(pid, SIGKILL);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     tarn::fb::driver d;
     const auto start = clock_type::now();
