@@ -12,6 +12,7 @@
 
 #include "device_fixture.hpp"
 #include "executor.hpp"
+#include "foreign_window.hpp"
 #include "window.hpp"
 
 namespace {
@@ -153,6 +154,35 @@ TEST_F(emu_executor, other_requests_and_unreachable_windows_fail_the_ioctl) {
     EXPECT_EQ(errno, ENOTTY);
     EXPECT_EQ(fbemu::execute(nullptr, 1), -1);
     EXPECT_EQ(errno, EFAULT);
+}
+
+// A device server maps the client's window at another address: the client
+// lays out the request with its addresses, the server executes its copy, and
+// the client reads the reply with its own addresses again.
+TEST_F(emu_executor, a_window_mapped_elsewhere_is_served_with_the_clients_addresses) {
+    window server;
+    const std::uint32_t client_base = detail::address_of(w.base);
+    auto exchange = [&](const bytes& request) {
+        set_request(request);
+        std::memcpy(server.base, w.base, tarn::fb::window_size);
+        const int result = fbemu::execute_for(server.base, client_base, 1);
+        std::memcpy(w.base, server.base, tarn::fb::window_size);
+        return result;
+    };
+    ASSERT_EQ(exchange(cat({int_value(17), string_value("gain")})), 0);
+    EXPECT_EQ(w.fifo.pop<int>(), 0);
+    EXPECT_EQ(w.fifo.pop<int>(), 1);
+    EXPECT_EQ(w.fifo.pop<std::string>(), "volume");
+    EXPECT_TRUE(reply_consumed(w.fifo));
+
+    // A header wrong in the client's mapping is wrong in the server's too.
+    set_request(int_value(16));
+    w.request().set(detail::begin, client_base + 4);
+    std::memcpy(server.base, w.base, tarn::fb::window_size);
+    ASSERT_EQ(fbemu::execute_for(server.base, client_base, 1), 0);
+    std::memcpy(w.base, server.base, tarn::fb::window_size);
+    EXPECT_NE(w.fifo.pop<int>(), 0);
+    EXPECT_EQ(w.fifo.pop<int>(), 1);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,46 +17,6 @@
 namespace {
 
 constexpr int process_count = 4;
-
-// A record as lines of text, one fact per line, for the way back from a child.
-std::string to_text(const stress::record& r) {
-    std::ostringstream out;
-    out << "operations " << r.operations << '\n';
-    for (unsigned int t : r.tickets) out << "ticket " << t << '\n';
-    for (const auto& [name, b] : r.alive) {
-        char value[32];
-        std::snprintf(value, sizeof value, "%.9g", static_cast<double>(b.value));
-        out << "alive " << name << ' ' << b.factory << ' ' << b.property << ' ' << b.input << ' ' << value << '\n';
-    }
-    for (const auto& f : r.failures) out << "failure " << f << '\n';
-    return out.str();
-}
-
-stress::record from_text(const std::string& text) {
-    stress::record r;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        std::string what;
-        fields >> what;
-        if (what == "operations") {
-            fields >> r.operations;
-        } else if (what == "ticket") {
-            unsigned int t;
-            fields >> t;
-            r.tickets.push_back(t);
-        } else if (what == "alive") {
-            std::string name, value;
-            stress::record::block b;
-            fields >> name >> b.factory >> b.property >> b.input >> value;
-            b.value = std::strtof(value.c_str(), nullptr);
-            r.alive[name] = b;
-        } else {
-            r.failures.push_back(line);
-        }
-    }
-    return r;
-}
 
 // The child: waits until `go` closes, runs the workload on a session of its
 // own and writes its record to `out`.
@@ -70,7 +29,7 @@ void child(int id, int n, int go, int out) {
     stress::workload w(session, id);
     for (int r = 0; r < n; ++r) w.round(r);
     std::cout.flush();
-    testing_support::write_all(out, to_text(w.result()));
+    testing_support::write_all(out, stress::to_text(w.result()));
 }
 
 class stress_processes : public device_test {};
@@ -91,7 +50,7 @@ TEST_F(stress_processes, four_processes_share_one_device) {
 
     std::vector<stress::record> records;
     for (const auto& c : children) {
-        records.push_back(from_text(c.read_report()));
+        records.push_back(stress::from_text(c.read_report()));
         EXPECT_TRUE(testing_support::exited_cleanly(c.wait()));
     }
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;

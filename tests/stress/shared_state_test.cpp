@@ -12,6 +12,7 @@
 
 #include "device_fixture.hpp"
 #include "processes.hpp"
+#include "workload.hpp"
 
 namespace {
 
@@ -98,28 +99,15 @@ TEST_F(stress_shared_state, four_processes_creating_at_once_lose_nothing) {
     ::setenv("FBEMU_JOURNAL_LIMIT", "65536", 1);  // some new snapshots, not one every few creates
     tarn::fb::driver d;
     d.list_factories();
-    std::vector<child_process> children;
-    for (int k = 0; k < processes; ++k)
-        children.emplace_back([k](int report) {
-            silence_stdout();
-            tarn::fb::driver mine;
-            for (int i = 0; i < creates; ++i)
-                send_line(report,
-                          std::to_string(mine.create("gain", "w" + std::to_string(k) + "_" + std::to_string(i))));
-        });
-    std::set<unsigned long> tickets;
-    std::size_t received = 0;
-    for (const child_process& c : children) {
-        for (std::string line; !(line = receive_line(c.report())).empty(); ++received) tickets.insert(std::stoul(line));
-        EXPECT_TRUE(exited_cleanly(c.wait()));
-    }
-    EXPECT_EQ(received, 4000u);
+    const std::vector<unsigned long> received = stress::create_at_once(processes, creates);
+    const std::set<unsigned long> tickets(received.begin(), received.end());
+    EXPECT_EQ(received.size(), 4000u);
     EXPECT_EQ(tickets.size(), 4000u);
     const names gains = d.list_funcs("gain");
     EXPECT_EQ(gains.size(), 4001u);
     for (int k = 0; k < processes; ++k)
         for (int i = 0; i < creates; i += 97)
-            EXPECT_EQ(gains.count("w" + std::to_string(k) + "_" + std::to_string(i)), 1u);
+            EXPECT_EQ(gains.count("c" + std::to_string(k) + "_" + std::to_string(i)), 1u);
 }
 
 }  // namespace

@@ -2,15 +2,19 @@
 #include "workload.hpp"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <list>
 #include <mutex>
 #include <set>
+#include <sstream>
 #include <utility>
 
 #include <gtest/gtest.h>
 #include <tarn/fb/entries.hpp>
+
+#include "processes.hpp"
 
 namespace stress {
 namespace {
@@ -161,6 +165,67 @@ long report(const std::vector<record>& records, const std::vector<std::string>& 
     }
     for (const auto& w : wrong) ADD_FAILURE() << w;
     return operations;
+}
+
+// A record as lines of text, one fact per line, for the way back from a child.
+std::string to_text(const stress::record& r) {
+    std::ostringstream out;
+    out << "operations " << r.operations << '\n';
+    for (unsigned int t : r.tickets) out << "ticket " << t << '\n';
+    for (const auto& [name, b] : r.alive) {
+        char value[32];
+        std::snprintf(value, sizeof value, "%.9g", static_cast<double>(b.value));
+        out << "alive " << name << ' ' << b.factory << ' ' << b.property << ' ' << b.input << ' ' << value << '\n';
+    }
+    for (const auto& f : r.failures) out << "failure " << f << '\n';
+    return out.str();
+}
+
+stress::record from_text(const std::string& text) {
+    stress::record r;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        std::string what;
+        fields >> what;
+        if (what == "operations") {
+            fields >> r.operations;
+        } else if (what == "ticket") {
+            unsigned int t;
+            fields >> t;
+            r.tickets.push_back(t);
+        } else if (what == "alive") {
+            std::string name, value;
+            stress::record::block b;
+            fields >> name >> b.factory >> b.property >> b.input >> value;
+            b.value = std::strtof(value.c_str(), nullptr);
+            r.alive[name] = b;
+        } else {
+            r.failures.push_back(line);
+        }
+    }
+    return r;
+}
+
+std::vector<unsigned long> create_at_once(int processes, int creates) {
+    std::vector<testing_support::child_process> children;
+    for (int k = 0; k < processes; ++k)
+        children.emplace_back([k, creates](int report) {
+            testing_support::silence_stdout();
+            fb::driver mine;
+            std::string tickets;
+            for (int i = 0; i < creates; ++i)
+                tickets +=
+                    std::to_string(mine.create("gain", "c" + std::to_string(k) + "_" + std::to_string(i))) + "\n";
+            testing_support::write_all(report, tickets);
+        });
+    std::vector<unsigned long> tickets;
+    for (const auto& c : children) {
+        std::istringstream lines(c.read_report());
+        for (std::string line; std::getline(lines, line);) tickets.push_back(std::stoul(line));
+        EXPECT_TRUE(testing_support::exited_cleanly(c.wait()));
+    }
+    return tickets;
 }
 
 int rounds() {

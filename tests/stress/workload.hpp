@@ -57,6 +57,16 @@ std::vector<std::string> check_network(tarn::fb::driver& session, const std::vec
 // operations the workers did.
 long report(const std::vector<record>& records, const std::vector<std::string>& wrong, int rounds);
 
+// A record as lines of text, one fact per line, and back: the way from a
+// child process to its parent.
+std::string to_text(const record& r);
+record from_text(const std::string& text);
+
+// `processes` processes, each with a session of its own, create `creates`
+// gain blocks each ("c<process>_<n>") at once; the tickets they were given,
+// as many as they reported.
+std::vector<unsigned long> create_at_once(int processes, int creates);
+
 // The rounds per worker: STRESS_ROUNDS, or 24.
 int rounds();
 

@@ -73,6 +73,8 @@ public:
         if (report_ >= 0) ::close(report_);
     }
 
+    pid_t pid() const { return pid_; }
+
     // The read end of the child's report.
     int report() const { return report_; }
 
