@@ -91,10 +91,11 @@ void network_families(std::string& out, const tarn::fb::network& net) {
                 if (!numeric_value(p, text, x)) continue;
                 const std::string labels = "block=\"" + label(b.name) + "\",property=\"" + label(p.name) + "\"";
                 out += "patchbay_property_value{" + labels + "} " + text + "\n";
-                const auto index = static_cast<std::size_t>(x);
-                if (p.type == "enum" && x >= 0 && index < p.choices.size())
-                    choices +=
-                        "patchbay_property_choice_info{" + labels + ",choice=\"" + label(p.choices[index]) + "\"} 1\n";
+                // The index is converted only once it is known to be a choice's:
+                // any number (2^64 - 1 among them) may stand in a property.
+                if (p.type == "enum" && x >= 0 && x < static_cast<double>(p.choices.size()))
+                    choices += "patchbay_property_choice_info{" + labels + ",choice=\"" +
+                               label(p.choices[static_cast<std::size_t>(x)]) + "\"} 1\n";
             }
     family(out, "patchbay_property_choice_info", "gauge", "The name of each enum property's current choice.");
     out += choices;
