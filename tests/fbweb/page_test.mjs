@@ -199,6 +199,7 @@ try {
   await page.keyboard.press('Enter');
   await until('connected from the keyboard', () => /mix\.in4/.test(patchbay(state, '-l', 'out', 'osc1')));
   await page.waitForSelector('#editor button[data-to="mix.in4"]');
+  await page.screenshot({ path: join(work, 'page-keyboard.png') });
   await page.focus('#editor button[data-to="mix.in4"]');
   await page.keyboard.press('Enter');
   await until('disconnected from the keyboard', () => !/mix\.in4/.test(patchbay(state, '-l', 'out', 'osc1')));
