@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The page's logic without a browser: a change found between two documents
 // turns the first into the second, pushed changes apply in place and
-// twice without harm, the event-stream reader splits events wherever the
+// twice without harm (and report nothing the second time), the event-stream reader splits events wherever the
 // pieces break, the layout keeps blocks apart and long chains in shape, and
 // the view zooms about a fixed point and fits a box.
 import assert from 'node:assert/strict';
@@ -58,10 +58,20 @@ const plain = (net) =>
   assert.deepEqual(c.connections_added, [{ from: 'c.out', to: 'm.in1' }]);
 
   const net = flatten(doc([osc('a', ['m.in1']), osc('b'), mix('m', ['a.out'])]));
-  applyChange(net, c);
+  const first = applyChange(net, c);
   assert.equal(plain(net), plain(after), 'the change turns the first document into the second');
-  applyChange(net, c);
+  assert.deepEqual([...first.touched], ['a']);
+  assert.deepEqual(first.linked, [{ from: 'c.out', to: 'm.in1' }]);
+  assert.deepEqual(first.unlinked, [{ from: 'a.out', to: 'm.in1' }]);
+  // The page's own edit comes twice: in the document it asks for, then
+  // pushed. The second time nothing is reported, so nothing is redrawn.
+  const again = applyChange(net, c);
   assert.equal(plain(net), plain(after), 'applying it again changes nothing');
+  assert.deepEqual(
+    { ...again, touched: [...again.touched] },
+    { added: [], removed: [], touched: [], linked: [], unlinked: [] },
+    'applying it again reports nothing',
+  );
 
   // A block recreated with other ports, under the same name, is replaced.
   const reshaped = flatten(doc([osc('a'), { ...mix('b'), factory: 'osc' }, mix('m')]));

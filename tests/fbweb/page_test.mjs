@@ -176,9 +176,22 @@ try {
   await page.click('path.hit[data-edge="osc1.out>mix.in4"]');
   await page.click('#disconnect');
   await until('the connection is gone', () => !/mix\.in4/.test(patchbay(state, '-l', 'out', 'osc1')));
+  await page.waitForFunction(() => document.querySelector('#side p')?.textContent.includes('8 connections'));
 
-  // The same from the keyboard, in the panel of the block.
+  // The same from the keyboard, in the panel of the block. Connections made
+  // and taken away by another client meanwhile redraw the side list; the
+  // button keeps the keyboard.
   await page.focus('#side button[data-select="osc1"]');
+  for (const [method, edges] of [['POST', 9], ['DELETE', 8]]) {
+    const r = await fetch(server.base + '/api/connections', {
+      method,
+      headers: { 'Content-Type': 'application/json' },
+      body: JSON.stringify({ from: 'osc2.out', to: 'mix.in4' }),
+    });
+    assert.ok(r.ok, `${method} of a connection by another client: ${r.status}`);
+    await page.waitForFunction((n) => document.querySelector('#side p')?.textContent.includes(`${n} connections`), {}, edges);
+    assert.equal(await page.evaluate(() => document.activeElement.dataset.select ?? document.activeElement.tagName), 'osc1', `the focus after the ${method}`);
+  }
   await page.keyboard.press('Enter');
   await page.waitForSelector('#connect-to');
   await page.focus('#connect-to');
@@ -186,6 +199,7 @@ try {
   await page.keyboard.press('Enter');
   await until('connected from the keyboard', () => /mix\.in4/.test(patchbay(state, '-l', 'out', 'osc1')));
   await page.waitForSelector('#editor button[data-to="mix.in4"]');
+  await page.screenshot({ path: join(work, 'page-keyboard.png') });
   await page.focus('#editor button[data-to="mix.in4"]');
   await page.keyboard.press('Enter');
   await until('disconnected from the keyboard', () => !/mix\.in4/.test(patchbay(state, '-l', 'out', 'osc1')));

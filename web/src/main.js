@@ -130,27 +130,30 @@ async function layOutAll() {
 
 // A change of the network (pushed, or found between two documents) applied
 // where it is: new blocks are put beside the drawing, nothing else moves.
+// What the page has already (its own edit, fetched at once and then pushed
+// again) redraws nothing, and the panel in use stays open with its focus.
 function applyNetworkChange(c) {
   const factories = state.net.factories.length;
-  const { added, removed } = applyChange(state.net, c);
+  const { added, removed, touched, linked, unlinked } = applyChange(state.net, c);
   for (const name of removed) state.at.delete(name);
   for (const name of added) placeLate(state.at, state.net.blocks.get(name));
   if (state.net.factories.length !== factories) fillFactoryLists();
+  const edges = [...linked, ...unlinked];
   const selected = state.selection.block && state.net.blocks.get(state.selection.block);
   if (state.selection.block && !selected) {
     state.selection = {};
     showNothing($('editor'));
   } else if (selected) {
-    const linked = [...(c.connections_added ?? []), ...(c.connections_removed ?? [])].some(
-      (e) => e.from.startsWith(`${selected.name}.`) || e.to.startsWith(`${selected.name}.`),
-    );
+    const mine = (e) => blockOf(e.from) === selected.name || blockOf(e.to) === selected.name;
     // Its connections are shown again, unless a property is being edited.
-    if (linked && !document.activeElement?.dataset?.prop) reopenBlock(selected.name);
-    else refreshBlock($('editor'), selected);
+    if (edges.some(mine) && !document.activeElement?.dataset?.prop) reopenBlock(selected.name);
+    else if (touched.has(selected.name)) refreshBlock($('editor'), selected);
+  } else if (state.selection.edge && !state.net.edges.has(state.selection.edge)) {
+    // The connection shown was taken away elsewhere.
+    clearEdge(state.selection.edge);
   }
   if (added.length || removed.length) tickets.refresh();
-  const structural = added.length || removed.length || c.connections_added?.length || c.connections_removed?.length;
-  if (structural) showFiltered();
+  if (added.length || removed.length || edges.length) showFiltered();
   say(`updated ${new Date().toLocaleTimeString()}`);
 }
 
@@ -197,18 +200,32 @@ function openBlock(name) {
   showBlock($('editor'), block, tickets.whyNot(name), {
     write: (prop, value) => writeProperty(name, prop, value),
     disconnect: (from, to) => change(() => call('DELETE', '/api/connections', { from, to }), `disconnected ${from} → ${to}`),
-    connect: (from, to) => change(() => call('POST', '/api/connections', { from, to }), `connected ${from} → ${to}`),
+    connect: (from, to) =>
+      change(async () => {
+        await call('POST', '/api/connections', { from, to });
+        if ($('connect-to')) $('connect-to').value = '';
+      }, `connected ${from} → ${to}`),
     activate: (active) =>
       change(() => call('POST', `${path(name)}/activate`, { active }), `${name} ${active ? 'activated' : 'deactivated'}`),
     destroy: () => change(() => call('DELETE', path(name)), `destroyed ${name}`),
   });
 }
 
-// Shows the block's panel again, the keyboard where it was.
+// Shows the block's panel again with the keyboard where it was and what was
+// being typed into the connect form kept; a control that is gone leaves the
+// keyboard on the panel's heading.
 function reopenBlock(name) {
-  const focused = $('editor').contains(document.activeElement) ? document.activeElement.id : '';
+  const panel = $('editor');
+  const el = panel.contains(document.activeElement) ? document.activeElement : null;
+  const typed = { from: $('connect-from')?.value, to: $('connect-to')?.value };
   openBlock(name);
-  if (focused) $(focused)?.focus();
+  if (typed.from !== undefined && $('connect-from')) $('connect-from').value = typed.from;
+  if (typed.to !== undefined && $('connect-to')) $('connect-to').value = typed.to;
+  if (!el) return;
+  const again = el.id
+    ? $(el.id)
+    : [...panel.querySelectorAll('button[data-from]')].find((b) => b.dataset.from === el.dataset.from && b.dataset.to === el.dataset.to);
+  (again ?? panel.querySelector('h2')).focus();
 }
 
 // Selects a block: its editor in the panel; `centre` brings it into the
@@ -226,16 +243,20 @@ function selectBlock(name, { centre = false, focus = false } = {}) {
   if (focus) $('editor').querySelector('h2').focus();
 }
 
+// Leaves the connection's panel, if it is still the one shown.
+function clearEdge(key) {
+  if (state.selection.edge !== key) return;
+  state.selection = {};
+  showNothing($('editor'));
+  graph.invalidate();
+  graph.update();
+}
+
 function selectEdge(key) {
   const [from, to] = key.split('>');
   state.selection = { edge: key };
   showConnection($('editor'), from, to, (f, t) =>
-    change(() => call('DELETE', '/api/connections', { from: f, to: t }), `disconnected ${f} → ${t}`).then(() => {
-      state.selection = {};
-      showNothing($('editor'));
-      graph.invalidate();
-      graph.update();
-    }),
+    change(() => call('DELETE', '/api/connections', { from: f, to: t }), `disconnected ${f} → ${t}`).then(() => clearEdge(key)),
   );
   graph.invalidate();
   graph.update();

@@ -83,28 +83,36 @@ function portOf(net, endpoint, side) {
 }
 
 function unlink(net, e) {
-  net.edges.delete(edgeKey(e));
+  if (!net.edges.delete(edgeKey(e))) return false;
   const out = portOf(net, e.from, 'outputs');
   if (out) out.connections = out.connections.filter((c) => c !== e.to);
   const inp = portOf(net, e.to, 'inputs');
   if (inp) inp.connections = inp.connections.filter((c) => c !== e.from);
+  return true;
 }
 
 function link(net, e) {
-  if (net.edges.has(edgeKey(e)) || !net.blocks.has(blockOf(e.from)) || !net.blocks.has(blockOf(e.to))) return;
+  if (net.edges.has(edgeKey(e)) || !net.blocks.has(blockOf(e.from)) || !net.blocks.has(blockOf(e.to))) return false;
   net.edges.set(edgeKey(e), { from: e.from, to: e.to });
   const out = portOf(net, e.from, 'outputs');
   if (out && !out.connections.includes(e.to)) out.connections.push(e.to);
   const inp = portOf(net, e.to, 'inputs');
   if (inp && !inp.connections.includes(e.from)) inp.connections.push(e.from);
+  return true;
 }
 
 // Applies a change (pushed or from diff) to `net` in place. Applying the
-// same change twice leaves the same network. Returns what the drawing needs
-// to know: the names of blocks added and removed.
+// same change twice leaves the same network. Returns what really changed,
+// which is nothing for a change the page already has (its own edit, seen
+// first in the document it asked for and then pushed by the server): the
+// names of blocks added and removed, of blocks whose property values
+// changed, and the connections linked and unlinked.
 export function applyChange(net, change) {
   const removed = [];
   const added = [];
+  const touched = new Set();
+  const linked = [];
+  const unlinked = [];
   for (const name of change.blocks_removed ?? []) {
     if (!net.blocks.has(name)) continue;
     for (const e of [...net.edges.values()]) {
@@ -121,18 +129,20 @@ export function applyChange(net, change) {
     net.blocks.set(b.name, block);
     if (!net.factories.includes(b.factory)) net.factories.push(b.factory);
     added.push(b.name);
-    for (const out of b.outputs ?? []) {
-      for (const to of out.connections ?? []) link(net, { from: `${b.name}.${out.name}`, to });
-    }
-    for (const inp of b.inputs ?? []) {
-      for (const from of inp.connections ?? []) link(net, { from, to: `${b.name}.${inp.name}` });
-    }
+    const edges = [
+      ...(b.outputs ?? []).flatMap((out) => (out.connections ?? []).map((to) => ({ from: `${b.name}.${out.name}`, to }))),
+      ...(b.inputs ?? []).flatMap((inp) => (inp.connections ?? []).map((from) => ({ from, to: `${b.name}.${inp.name}` }))),
+    ];
+    for (const e of edges) if (link(net, e)) linked.push(e);
   }
   for (const p of change.properties ?? []) {
     const prop = net.blocks.get(p.block)?.properties.find((q) => q.name === p.name);
-    if (prop) prop.value = p.value;
+    if (prop && !sameValue(prop.value, p.value)) {
+      prop.value = p.value;
+      touched.add(p.block);
+    }
   }
-  for (const e of change.connections_removed ?? []) unlink(net, e);
-  for (const e of change.connections_added ?? []) link(net, e);
-  return { added, removed };
+  for (const e of change.connections_removed ?? []) if (unlink(net, e)) unlinked.push(e);
+  for (const e of change.connections_added ?? []) if (link(net, e)) linked.push(e);
+  return { added, removed, touched, linked, unlinked };
 }

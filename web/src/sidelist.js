@@ -16,12 +16,31 @@ const itemHtml = (b) =>
   `<li class="side-block" data-name="${escape(b.name)}"><button type="button" data-select="${escape(b.name)}">${escape(b.name)}</button><ul>${portsText('inputs', '←', b.inputs)}${portsText('outputs', '→', b.outputs)}</ul></li>`;
 
 let current = 0;
+// The block whose button had the keyboard when the list was drawn again.
+let wanted;
+
+// Gives the keyboard back to that button once it is drawn, unless the focus
+// has gone elsewhere meanwhile.
+function refocus(nav) {
+  if (wanted === undefined) return;
+  if (document.activeElement && document.activeElement !== document.body) {
+    wanted = undefined;
+    return;
+  }
+  const button = nav.querySelector(`button[data-select="${CSS.escape(wanted)}"]`);
+  if (!button) return;
+  wanted = undefined;
+  button.focus({ preventScroll: true });
+}
 
 // `view` is {blocks, edges}: the blocks shown and the connections between
 // them. Thousands of blocks are added a slice at a time, so that the page
-// answers meanwhile; a newer call stops an older one.
+// answers meanwhile; a newer call stops an older one. A block's button that
+// had the keyboard has it again once drawn, unless the focus went elsewhere
+// meanwhile.
 export function renderSideList(nav, view, slice = 400) {
   const run = ++current;
+  if (nav.contains(document.activeElement)) wanted = document.activeElement.dataset.select;
   const byFactory = new Map();
   for (const b of view.blocks) {
     if (!byFactory.has(b.factory)) byFactory.set(b.factory, []);
@@ -46,6 +65,7 @@ export function renderSideList(nav, view, slice = 400) {
       }
       list.insertAdjacentHTML('beforeend', blocks.map(itemHtml).join(''));
     }
+    refocus(nav);
     if (work.length) setTimeout(step, 0);
   };
   step();

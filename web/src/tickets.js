@@ -11,7 +11,10 @@ export const unknownTicket =
 export function createTickets(onUpdate) {
   const state = { available: null, names: new Set() };
   let asking = null;
+  // onUpdate only when the answer differs, so that the panel in use is not
+  // drawn again for nothing.
   const refresh = async () => {
+    const was = JSON.stringify([state.available, [...state.names].sort()]);
     try {
       const r = await call('GET', '/api/tickets');
       state.available = true;
@@ -22,7 +25,7 @@ export function createTickets(onUpdate) {
       state.available = false;
       state.names = new Set();
     }
-    onUpdate();
+    if (JSON.stringify([state.available, [...state.names].sort()]) !== was) onUpdate();
   };
   return {
     // Asks again; calls made while one runs share it.
