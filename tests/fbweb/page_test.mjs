@@ -123,8 +123,11 @@ try {
 
   // A block made and a property written by patchbay's test session in
   // another process show without a reload, and nothing drawn moves.
-  patchbayWithInput(state, '6\nsine_osc\nlate1\n8\nvolume\nlevel\nfloat\n0.25\n11\n', '-c', 'test');
+  // The panel is open before the change comes, so that it is updated in
+  // place (and no click races the redraw the change brings).
   await page.click('g.block[data-block="volume"] rect.head');
+  await page.waitForFunction(() => document.querySelector('#editor h2')?.textContent.startsWith('volume'));
+  patchbayWithInput(state, '6\nsine_osc\nlate1\n8\nvolume\nlevel\nfloat\n0.25\n11\n', '-c', 'test');
   await page.waitForSelector('body[data-blocks="8"]', { timeout: 20000 });
   await page.waitForFunction(() => document.querySelector('#editor input[type=number][data-prop="level"]').value === '0.25');
   near((await drawnBoxes(page)).blocks.volume.x, volume.x, 'volume stays where it was');
