@@ -103,7 +103,10 @@ driver::~driver() {
     delete fifo;
 }
 
-void driver::reset_request() { detail::region(fifo->request_header).clear(); }
+// The request region is laid out afresh rather than emptied: an exchange
+// that failed (a device server killed in the middle of it) may have left
+// other addresses in its header, and the next exchange must not inherit them.
+void driver::reset_request() { detail::region(fifo->request_header).format(region_size); }
 
 int driver::ioctl_with_int_cmd(const char* name) {
     const exchange_observer watch = observer.load(std::memory_order_relaxed);

@@ -50,7 +50,7 @@ private:
 };
 
 // A forked child that runs `body(out)`, writing its report to the pipe end
-// `out`, and exits with 0 when the body returns.
+// `out`, and exits with 0 when the body returns, with 4 when it throws.
 class child_process {
 public:
     explicit child_process(const std::function<void(int out)>& body) {
@@ -59,8 +59,19 @@ public:
         pid_ = ::fork();
         if (pid_ < 0) throw std::runtime_error("fork failed");
         if (pid_ == 0) {
+            // The child is a copy of the whole test program: whatever happens
+            // in `body`, it must end here and never return into the test
+            // runner, which would go on to run the remaining tests (their
+            // set-up resets the device) alongside the parent.
             ::close(ends[0]);
-            body(ends[1]);
+            try {
+                body(ends[1]);
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "child %d: %s\n", static_cast<int>(::getpid()), e.what());
+                ::_exit(4);
+            } catch (...) {
+                ::_exit(4);
+            }
             ::_exit(0);
         }
         ::close(ends[1]);
