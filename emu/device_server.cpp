@@ -11,9 +11,12 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <tarn/fb/driver.hpp>
+#include <tarn/fb/region.hpp>
 
+#include "executor.hpp"
 #include "fbsim_server.h"
 #include "foreign_window.hpp"
 
@@ -26,14 +29,34 @@ constexpr const char* usage =
     "every ioctl on /dev/functionblocks against the network in $FBEMU_STATE.\n"
     "Runs until killed; ioctls fail while no server runs.\n";
 
-// Runs one request in the client's window; the ioctl's result.
-int serve(int node, const fbsim_request& req) {
+// The client's window mapped in this process: at the client's own address
+// where that is free, so the header's addresses hold here as they are;
+// elsewhere if not.
+unsigned char* map_window(int node, const fbsim_request& req) {
     const off_t offset = static_cast<off_t>(req.window) * tarn::fb::window_size;
-    void* p = ::mmap(nullptr, tarn::fb::window_size, PROT_READ | PROT_WRITE, MAP_SHARED, node, offset);
-    if (p == MAP_FAILED) return -EFAULT;  // the client closed its device meanwhile
-    auto* window = static_cast<unsigned char*>(p);
-    const int r = fbemu::execute_for(window, req.caller_base, req.request) == 0 ? 0 : -errno;
-    ::munmap(p, tarn::fb::window_size);
+    void* const wanted = reinterpret_cast<void*>(static_cast<std::uintptr_t>(req.caller_base));
+    void* p =
+        ::mmap(wanted, tarn::fb::window_size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED_NOREPLACE, node, offset);
+    if (p == MAP_FAILED) p = ::mmap(nullptr, tarn::fb::window_size, PROT_READ | PROT_WRITE, MAP_SHARED, node, offset);
+    return p == MAP_FAILED ? nullptr : static_cast<unsigned char*>(p);
+}
+
+// Runs one request in the client's window; the ioctl's result. A window
+// mapped elsewhere is served through a copy whose header addresses are moved
+// here and back: the client's own window never holds this process's
+// addresses, even when the server is killed in the middle of a request.
+int serve(int node, const fbsim_request& req) {
+    unsigned char* const window = map_window(node, req);
+    if (window == nullptr) return -EFAULT;  // the client closed its device meanwhile
+    int r = 0;
+    if (tarn::fb::detail::address_of(window) == req.caller_base) {
+        r = fbemu::execute(window, req.request) == 0 ? 0 : -errno;
+    } else {
+        std::vector<unsigned char> copy(window, window + tarn::fb::window_size);
+        r = fbemu::execute_for(copy.data(), req.caller_base, req.request) == 0 ? 0 : -errno;
+        std::memcpy(window, copy.data(), copy.size());
+    }
+    ::munmap(window, tarn::fb::window_size);
     return r;
 }
 

@@ -103,10 +103,7 @@ driver::~driver() {
     delete fifo;
 }
 
-// The request region is laid out afresh rather than emptied: an exchange
-// that failed (a device server killed in the middle of it) may have left
-// other addresses in its header, and the next exchange must not inherit them.
-void driver::reset_request() { detail::region(fifo->request_header).format(region_size); }
+void driver::reset_request() { detail::region(fifo->request_header).clear(); }
 
 int driver::ioctl_with_int_cmd(const char* name) {
     const exchange_observer watch = observer.load(std::memory_order_relaxed);

@@ -133,20 +133,6 @@ TEST_F(fb_driver_session, failure_statuses_become_device_errors) {
     EXPECT_EQ(session.create("gain", "g"), 5u);
 }
 
-TEST_F(fb_driver_session, an_exchange_after_a_failed_one_does_not_inherit_its_region_header) {
-    // A device that failed the ioctl in the middle of its work (its server
-    // killed) may leave other addresses in the request region's header.
-    fake_device::answer(ok().bytes, -1);
-    EXPECT_EQ(device_error([&] { session.destroy(1); }).message, "destroy: ioctl failed");
-    detail::region header(session.fifo->request_header);
-    const std::uint32_t elsewhere = 0x40000000u;
-    for (auto w : {detail::begin, detail::end, detail::read_cursor, detail::write_cursor})
-        header.set(w, header.word(w) + elsewhere);
-    fake_device::answer(stream().then(ok()).scalar(tag_uint32, 9u).bytes);
-    EXPECT_EQ(session.create("gain", "g"), 9u);
-    EXPECT_EQ(only_request().bytes, request_of(3, std::string("gain"), std::string("g")));
-}
-
 namespace {
 
 // What the exchange observer was told, in order.
