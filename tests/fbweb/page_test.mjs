@@ -120,6 +120,8 @@ try {
   assert.deepEqual(await seriousViolations(page), [], 'dark');
   await page.screenshot({ path: join(work, 'page-dark.png') });
   await page.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: 'light' }]);
+  // The change of scheme redraws the drawing; wait for it before clicking.
+  await drawnBoxes(page);
 
   // A block made and a property written by patchbay's test session in
   // another process show without a reload, and nothing drawn moves.
