@@ -62,9 +62,11 @@ include(${CMAKE_CURRENT_LIST_DIR}/PatchbayDebPackage.cmake)
 # libraries and their development files Multi-Arch: same (co-installable for
 # several architectures). The emulator is neither: its shim must match the
 # architecture of the programs it runs.
-# Its postinst makes the group that the udev rule gives /dev/functionblocks to.
+# Its postinst makes the group that the udev rule gives /dev/functionblocks to
+# and enables fbrestore.service.
 patchbay_deb_package(tool patchbay SECTION utils MULTI_ARCH foreign
   CONTROL ${patchbay_packaging_dir}/device-group.postinst ${patchbay_packaging_dir}/patchbay.conffiles
+  ENABLE_UNITS fbrestore.service
   DEPENDS "libtarn-fb1 ${patchbay_exact}" "libtarn-fb-network1 ${patchbay_exact}" adduser "${patchbay_runtime_depends}"
   SUGGESTS bash-completion
   DESCRIPTION "list and edit the function-block network of /dev/functionblocks"

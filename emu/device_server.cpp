@@ -5,9 +5,13 @@
 // answers with the result; the network lives in FBEMU_STATE as for fbemu.
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -27,7 +31,28 @@ constexpr const char* usage =
     "\n"
     "Serves the simulated function-block device of a virtual board: executes\n"
     "every ioctl on /dev/functionblocks against the network in $FBEMU_STATE.\n"
-    "Runs until killed; ioctls fail while no server runs.\n";
+    "Runs until killed; ioctls fail while no server runs. Under systemd\n"
+    "(Type=notify) it reports itself ready once it serves the device.\n";
+
+// Tells the service manager that named a socket in NOTIFY_SOCKET (systemd's
+// Type=notify) that the device is served, so units ordered after this one
+// find working ioctls. A name starting with '@' is in the abstract namespace.
+void report_ready() {
+    const char* const name = std::getenv("NOTIFY_SOCKET");
+    if (name == nullptr || (name[0] != '/' && name[0] != '@')) return;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::size_t length = std::strlen(name);
+    if (length >= sizeof address.sun_path) return;
+    std::memcpy(address.sun_path, name, length);
+    if (name[0] == '@') address.sun_path[0] = '\0';
+    const int s = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (s < 0) return;
+    static constexpr char ready[] = "READY=1";
+    ::sendto(s, ready, sizeof ready - 1, 0, reinterpret_cast<const sockaddr*>(&address),
+             static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + length));
+    ::close(s);
+}
 
 // The client's window mapped in this process: at the client's own address
 // where that is free, so the header's addresses hold here as they are;
@@ -73,6 +98,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "fbemu-device-server: %s: %s\n", FBSIM_SERVER_NODE, std::strerror(errno));
         return 1;
     }
+    report_ready();
     for (;;) {
         fbsim_request req;
         const ssize_t n = ::read(node, &req, sizeof req);

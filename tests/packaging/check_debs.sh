@@ -114,6 +114,10 @@ if [ -d "$WORK/root/patchbay" ]; then
         dpkg-deb -f "$WORK/$name.deb" Depends | grep -q 'adduser' || fail "$name: postinst needs adduser"
     done
     rm -rf "$WORK/control" && mkdir -p "$WORK/control" && dpkg-deb -e "$WORK/patchbay.deb" "$WORK/control"
+    # fbrestore.service is enabled at install, and masked again on removal.
+    grep -q "deb-systemd-helper enable 'fbrestore.service'" "$WORK/control/postinst" &&
+        grep -q "deb-systemd-helper mask 'fbrestore.service'" "$WORK/control/postrm" ||
+        fail "patchbay: fbrestore.service is not enabled at install and masked at removal"
     grep -qxF /etc/security/limits.d/functionblocks.conf "$WORK/control/conffiles" ||
         fail "patchbay: the limits snippet is not a conffile"
     grep -qE '^KERNEL=="functionblocks",.*GROUP="functionblocks", MODE="0660"' \
