@@ -31,6 +31,7 @@ def test_device_refusals_carry_the_device_code(state, dev, call, code):
     assert isinstance(refused.value, tarnfb.Error) and isinstance(refused.value, RuntimeError)
 
 
+@pytest.mark.emulator_only("injects the emulator's faults")
 def test_injected_failures(state, dev):
     inject("status")
     with pytest.raises(tarnfb.DeviceError, match="^list_factories: injected fault$") as failed:
@@ -43,6 +44,7 @@ def test_injected_failures(state, dev):
     assert "boost" not in dev.blocks("gain")
 
 
+@pytest.mark.emulator_only("injects the emulator's faults")
 @pytest.mark.parametrize("kind", ["corrupt", "truncate"])
 def test_unreadable_replies_are_stream_errors_and_the_session_goes_on(state, dev, kind):
     expected = dev.properties("osc1")
@@ -52,6 +54,7 @@ def test_unreadable_replies_are_stream_errors_and_the_session_goes_on(state, dev
     assert repr(dev.properties("osc1")) == repr(expected)
 
 
+@pytest.mark.emulator_only("a process without any device: only the emulator's shim can be left out")
 def test_a_device_that_cannot_be_opened():
     env = dict(os.environ)
     env["LD_PRELOAD"] = " ".join(p for p in env.get("LD_PRELOAD", "").split() if "fbemu-shim" not in p)

@@ -37,6 +37,7 @@ def test_part_of_a_network_creates_a_block(state, dev):
     assert dev.inputs("boost") == {"in": ["osc1.out"]}
 
 
+@pytest.mark.emulator_only("injects a device failure part way through the plan")
 def test_a_failed_apply_is_undone(state, dev):
     doc = dev.snapshot()
     changed = dev.snapshot()

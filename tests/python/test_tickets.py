@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 """Blocks made by one front end and removed by another through the device's
-ticket registry, on the emulated device: tarnfb, fbrestore, fbweb's API and
-patchbay's test session (which keeps no registry)."""
+ticket registry: tarnfb, fbrestore, fbweb's API and patchbay's test session
+(which keeps no registry)."""
 
 import json
 import os
@@ -13,22 +13,23 @@ import urllib.request
 import pytest
 import tarnfb
 
-from conftest import fbdump
+from conftest import REAL_DEVICE, fbdump, registry_path
 
 LAUNCHER = os.environ["FBEMU_LAUNCHER"]
 
 
 def run(program, *args, stdin=None):
-    # The launcher sets up its own preload; this process's (an armhf shim
-    # under qemu) would only make the host's loader complain.
-    env = {k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}
+    # The emulator's launcher sets up its own preload; this process's (an
+    # armhf shim under qemu) would only make the host's loader complain. A
+    # real device's launcher preloads nothing: the environment's stays.
+    env = {k: v for k, v in os.environ.items() if REAL_DEVICE or k != "LD_PRELOAD"}
     return subprocess.run([LAUNCHER, "run", "--", os.environ[program], *args], input=stdin,
                           capture_output=True, text=True, timeout=120, env=env)
 
 
-def registry(state):
-    """The registry file beside the state file: block -> (ticket, factory)."""
-    path = str(state) + ".tickets"
+def registry():
+    """The device's registry file: block -> (ticket, factory)."""
+    path = registry_path()
     if not os.path.exists(path):
         return {}
     entries = {}
@@ -39,9 +40,9 @@ def registry(state):
     return entries
 
 
-def without_registry(state, action):
+def without_registry(action):
     """Runs `action` as a program that keeps no registry would: the file is as before afterwards."""
-    path = str(state) + ".tickets"
+    path = registry_path()
     saved = open(path).read()
     action()
     with open(path, "w") as f:
@@ -63,7 +64,7 @@ def gain_document(tmp_path, blocks):
 
 
 class Web:
-    """fbweb on a loopback port, on the same emulated device as the test."""
+    """fbweb on a loopback port, on the same device as the test."""
 
     def __init__(self, state):
         self.process = subprocess.Popen(
@@ -111,17 +112,17 @@ def test_made_in_the_api_destroyed_by_fbrestore_exact(state, web, dev, tmp_path)
     done = run("FBRESTORE", "-x", document)
     assert (done.returncode, done.stdout, done.stderr) == (0, "destroy gain g1\n", "")
     assert dev.blocks("gain") == ["volume"]
-    assert registry(state) == {}
+    assert registry() == {}
     assert web("GET", "/api/tickets") == (200, {"blocks": []})
     assert run("FBRESTORE", "-x", "--check", document).returncode == 0
 
 
 def test_made_by_tarnfb_destroyed_through_the_api(state, web, dev):
     ticket = dev.create("gain", "g2")
-    assert registry(state) == {"g2": (ticket, "gain")}
+    assert registry() == {"g2": (ticket, "gain")}
     assert dev.tickets() == {"g2": "gain"}
     assert web("DELETE", "/api/blocks/g2") == (200, {"destroyed": "g2"})
-    assert dev.blocks("gain") == ["volume"] and registry(state) == {}
+    assert dev.blocks("gain") == ["volume"] and registry() == {}
     assert web("DELETE", "/api/blocks/g2")[0] == 404
 
     status, body = web("DELETE", "/api/blocks/volume")  # from the default network: no ticket known
@@ -160,17 +161,17 @@ def test_a_stale_entry_never_destroys_the_new_block(state, dev, tmp_path):
     # Destroyed elsewhere, made again under the same name in the same factory
     # by the test session: the recorded ticket is the old block's.
     old = dev.create("gain", "s1")
-    without_registry(state, lambda: dev.destroy(old))
+    without_registry(lambda: dev.destroy(old))
     made_by_test_session("gain", "s1")
-    assert registry(state)["s1"] == (old, "gain")
+    assert registry()["s1"] == (old, "gain")
     with pytest.raises(tarnfb.TicketError, match=f"refused ticket {old}"):
         dev.destroy("s1")
-    assert "s1" in dev.blocks("gain") and "s1" not in registry(state)
+    assert "s1" in dev.blocks("gain") and "s1" not in registry()
 
     # The same through fbrestore -x: the plan fails and is undone, the new
     # block stays; the entry is gone, so the next plan keeps it.
     old = dev.create("gain", "s2")
-    without_registry(state, lambda: dev.destroy(old))
+    without_registry(lambda: dev.destroy(old))
     made_by_test_session("gain", "s2")
     document = gain_document(tmp_path, {"volume", "s1"})
     out = run("FBRESTORE", "-x", document)
@@ -180,12 +181,33 @@ def test_a_stale_entry_never_destroys_the_new_block(state, dev, tmp_path):
 
     # Made again in another factory: the recorded factory no longer has it.
     old = dev.create("gain", "m1")
-    without_registry(state, lambda: dev.destroy(old))
+    without_registry(lambda: dev.destroy(old))
     made_by_test_session("mixer", "m1")
     assert dev.tickets() == {}
     with pytest.raises(tarnfb.TicketError, match="factory gain has no block m1"):
         dev.destroy("m1")
-    assert "m1" in dev.blocks("mixer") and registry(state) == {}
+    assert "m1" in dev.blocks("mixer") and registry() == {}
+
+
+def test_a_plan_the_device_refuses_part_way_is_undone(state, dev):
+    # The plan's destroy, by a stale ticket, comes after its property writes:
+    # the device refuses it and the writes are undone.
+    old = dev.create("gain", "s3")
+    without_registry(lambda: dev.destroy(old))
+    made_by_test_session("gain", "s3")
+    before = dev.snapshot()
+    wanted = dev.snapshot()
+    gain, mixer = wanted["factories"][2], wanted["factories"][3]
+    gain["blocks"] = [b for b in gain["blocks"] if b["name"] != "s3"]
+    assert (gain["name"], gain["blocks"][0]["name"], mixer["blocks"][0]["name"]) == ("gain", "volume", "mix")
+    gain["blocks"][0]["properties"][0]["value"] = 0.9
+    mixer["blocks"][0]["properties"][0]["value"] = 0.7
+    assert dev.restore(wanted, exact=True, dry_run=True)[-1] == "destroy gain s3"
+
+    with pytest.raises(tarnfb.ApplyError, match=f"refused ticket {old}") as failed:
+        dev.restore(wanted, exact=True)
+    assert failed.value.failed == 2 and list(failed.value.left_changed) == []
+    assert dev.snapshot() == before and "s3" not in registry()
 
 
 WORKER = """
@@ -205,10 +227,10 @@ def test_two_processes_creating_and_destroying_at_once(state, dev):
 
     left = {f"{tag}{i}" for tag in "ab" for i in range(1, 20, 2)}
     assert set(dev.blocks("gain")) == left | {"volume"}
-    entries = registry(state)
+    entries = registry()
     assert set(entries) == left and {f for _, f in entries.values()} == {"gain"}
     assert len({t for t, _ in entries.values()}) == len(left)
     # Every recorded ticket is its block's: each destroy by name goes through.
     for name in left:
         dev.destroy(name)
-    assert dev.blocks("gain") == ["volume"] and registry(state) == {}
+    assert dev.blocks("gain") == ["volume"] and registry() == {}
