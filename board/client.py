@@ -112,6 +112,8 @@ def receive(sock):
         data = read_exact(sock, length)
         if stream == 3:
             return struct.unpack("<I", data)[0]
+        if stream not in outs:
+            continue
         try:
             outs[stream].write(data)
             outs[stream].flush()

@@ -80,8 +80,12 @@ static int write_full(int fd, const void* buf, size_t n) {
 }
 
 static int send_frame(int sock, uint8_t stream, const void* data, uint32_t len) {
+    static unsigned char frame[5 + 65536]; /* one write a frame: fewer packets */
     unsigned char head[5] = {stream, len & 0xff, (len >> 8) & 0xff, (len >> 16) & 0xff, len >> 24};
-    return write_full(sock, head, sizeof head) || write_full(sock, data, len) ? -1 : 0;
+    if (len > sizeof frame - 5) return write_full(sock, head, sizeof head) || write_full(sock, data, len) ? -1 : 0;
+    memcpy(frame, head, 5);
+    memcpy(frame + 5, data, len);
+    return write_full(sock, frame, 5 + len);
 }
 
 static uint32_t le32(const unsigned char* p) {

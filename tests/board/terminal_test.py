@@ -125,6 +125,14 @@ class TerminalSession(unittest.TestCase):
         else:
             self.fail("the new window size never reached the board")
 
+    def test_full_screen_editor(self):
+        self.t.send("vi /tmp/typed\r")
+        time.sleep(1)
+        self.t.send("ihello from vi\x1b")  # Escape leaves insert mode
+        time.sleep(0.3)
+        self.t.send(":wq\r")
+        self.t.run("cat /tmp/typed", r"\r\nhello from vi\r\n")
+
     def test_ctrl_c_and_ctrl_z_reach_the_foreground_job(self):
         self.t.run("echo go-$((1+1))", "go-2")
         begin = time.monotonic()
@@ -148,11 +156,29 @@ class TerminalSession(unittest.TestCase):
 
 class TerminalEnds(unittest.TestCase):
     def test_input_closed_ends_the_shell(self):
-        # Standard input a pipe: end of file types the terminal's EOF.
-        p = subprocess.run(CLIENT + [str(PORT), "", "--tty", "sh"], input=b"echo piped-$((4+4))\n",
-                           capture_output=True, timeout=30)
-        self.assertEqual(p.returncode, 0)
-        self.assertIn(b"piped-8", p.stdout)
+        # Standard input a pipe, closed once the shell has read a line: the
+        # end of input types the terminal's end-of-file character.
+        p = subprocess.Popen(CLIENT + [str(PORT), "", "--tty", "sh"], stdin=subprocess.PIPE,
+                             stdout=subprocess.PIPE)
+        self.addCleanup(p.kill)
+        p.stdin.write(b"echo piped-$((4+4))\n")
+        p.stdin.flush()
+        out = b""
+        deadline = time.monotonic() + 20
+        while b"piped-8" not in out and time.monotonic() < deadline:
+            if select.select([p.stdout], [], [], 1)[0]:
+                out += os.read(p.stdout.fileno(), 4096)
+        time.sleep(0.5)
+        p.stdin.close()
+        self.assertEqual(p.wait(20), 0)
+
+    def test_all_output_arrives_before_the_status(self):
+        # cat ends with much of its output still in the terminal's buffers.
+        for _ in range(3):
+            p = board("", "--tty", "sh", "-c", "seq 1 20000 >/tmp/lines; exec cat /tmp/lines")
+            self.assertEqual(p.returncode, 0)
+            self.assertEqual(p.stdout.split(b"\r\n")[-2:], [b"20000", b""])
+            self.assertEqual(len(p.stdout.split()), 20000)
 
     def test_killed_client_restores_its_terminal_and_hangs_up(self):
         t = Terminal("", "--tty", "sleep", "4242")
@@ -162,7 +188,7 @@ class TerminalEnds(unittest.TestCase):
         self.assertEqual(t.proc.wait(20), -signal.SIGTERM)
         self.assertEqual(termios.tcgetattr(t.slave), t.original)
         for _ in range(50):
-            if board("", "pgrep", "-f", "sleep 424[2]").returncode == 1:
+            if board("", "sh", "-c", "ps | grep -q '[s]leep 4242'").returncode == 1:
                 break
             time.sleep(0.2)
         else:
