@@ -27,20 +27,22 @@ set(PATCHBAY_DEB_PACKAGES "")
 set(CPACK_PATCHBAY_MULTI_ARCH "")
 
 # patchbay_deb_package(<component> <package> SECTION <section>
-#   [MULTI_ARCH same|foreign] [LIBRARY <target>] [CONTROL <file>...] [ENABLE_UNITS <unit>...]
+#   [MULTI_ARCH same|foreign] [LIBRARY <target>] [CONTROL <file>...]
+#   [UNITS <unit>...] [ENABLE_UNITS <unit>...]
 #   [DEPENDS <dependency>...] [RECOMMENDS <package>...] [SUGGESTS <package>...]
 #   DESCRIPTION <synopsis> <paragraph>)
 # Makes the install component <component> the Debian package <package>, with
 # its copyright, changelog and lintian overrides. LIBRARY: the package carries the shared library
 # <target>, gets a shlibs file for it and rebuilds the linker cache through
 # dpkg's ldconfig trigger. CONTROL: control files (maintainer scripts,
-# conffiles), each named <anything>.<control file>. ENABLE_UNITS: systemd units
-# the package ships that start at boot: the postinst enables them (after what
-# a CONTROL postinst does), the postrm masks them on removal and forgets them
-# on purge. Empty dependencies are dropped.
+# conffiles), each named <anything>.<control file>. UNITS: systemd units the
+# package ships, stopped when it is removed. ENABLE_UNITS: shipped units that
+# start at boot: the postinst enables them (after what a CONTROL postinst
+# does), the postrm masks them on removal and forgets them on purge. Empty
+# dependencies are dropped.
 function(patchbay_deb_package component package)
   cmake_parse_arguments(PARSE_ARGV 2 arg "" "SECTION;MULTI_ARCH;LIBRARY"
-    "DEPENDS;RECOMMENDS;SUGGESTS;DESCRIPTION;CONTROL;ENABLE_UNITS")
+    "DEPENDS;RECOMMENDS;SUGGESTS;DESCRIPTION;CONTROL;UNITS;ENABLE_UNITS")
   string(TOUPPER ${component} upper)
   set(var CPACK_DEBIAN_${upper}_PACKAGE)
   set(${var}_NAME ${package} PARENT_SCOPE)
@@ -63,9 +65,7 @@ function(patchbay_deb_package component package)
     configure_file(${file} ${patchbay_deb_dir}/${package}/${name} COPYONLY)
     list(APPEND control ${patchbay_deb_dir}/${package}/${name})
   endforeach()
-  if(arg_ENABLE_UNITS)
-    patchbay_unit_scripts(${package} "${arg_ENABLE_UNITS}" control)
-  endif()
+  patchbay_unit_scripts(${package} control "${arg_UNITS};${arg_ENABLE_UNITS}" "${arg_ENABLE_UNITS}")
   if(arg_LIBRARY)
     get_target_property(soversion ${arg_LIBRARY} SOVERSION)
     get_target_property(name ${arg_LIBRARY} OUTPUT_NAME)
@@ -85,23 +85,37 @@ function(patchbay_deb_package component package)
   set(PATCHBAY_DEB_PACKAGES ${PATCHBAY_DEB_PACKAGES} ${package} PARENT_SCOPE)
 endfunction()
 
-# Appends to <package>'s postinst and postrm (made when missing) the lines
-# that enable each unit of <units> and undo that; adds them to <control_var>.
-function(patchbay_unit_scripts package units control_var)
+# Appends to <package>'s maintainer scripts (made when missing; added to
+# <control_var>) the lines that stop each of <units> on removal and that
+# enable each of <enabled_units> at install and undo that. Each piece is a
+# template packaging/unit-<kind>.<script>.in with @UNIT@ in it.
+function(patchbay_unit_scripts package control_var units enabled_units)
   set(control ${${control_var}})
-  foreach(script IN ITEMS postinst postrm)
+  list(FILTER units EXCLUDE REGEX "^$")
+  list(REMOVE_DUPLICATES units)
+  foreach(piece IN ITEMS shipped.prerm shipped.postrm enabled.postinst enabled.postrm)
+    string(REGEX REPLACE "^(.*)\\.(.*)$" "\\1;\\2" parts ${piece})
+    list(GET parts 0 kind)
+    list(GET parts 1 script)
+    set(list ${units})
+    if(kind STREQUAL "enabled")
+      set(list ${enabled_units})
+    endif()
+    if(NOT list)
+      continue()
+    endif()
     set(path ${patchbay_deb_dir}/${package}/${script})
-    if(NOT EXISTS ${path} OR NOT ${path} IN_LIST control)
+    if(NOT ${path} IN_LIST control)
       file(WRITE ${path} "#!/bin/sh\n# SPDX-License-Identifier: MIT\nset -e\n")
       list(APPEND control ${path})
     endif()
-    file(READ ${patchbay_packaging_dir}/enable-unit.${script}.in template)
-    foreach(UNIT IN LISTS units)
+    set(template_file ${patchbay_packaging_dir}/unit-${piece}.in)
+    file(READ ${template_file} template)
+    foreach(UNIT IN LISTS list)
       string(CONFIGURE "${template}" lines @ONLY)
       file(APPEND ${path} "${lines}")
     endforeach()
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${template_file})
   endforeach()
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-    ${patchbay_packaging_dir}/enable-unit.postinst.in ${patchbay_packaging_dir}/enable-unit.postrm.in)
   set(${control_var} ${control} PARENT_SCOPE)
 endfunction()

@@ -141,6 +141,7 @@ if(TARGET fbweb)
   # Its unit runs in the device's group, which its postinst makes too.
   patchbay_deb_package(web fbweb SECTION net MULTI_ARCH foreign
     CONTROL ${patchbay_packaging_dir}/device-group.postinst
+    UNITS fbweb.service
     DEPENDS "libtarn-fb1 ${patchbay_exact}" "libtarn-fb-network1 ${patchbay_exact}" adduser "${fbweb_runtime_depends}"
     DESCRIPTION "function-block network in a browser"
 "fbweb serves the network of /dev/functionblocks over HTTP: a page that draws
