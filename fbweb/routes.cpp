@@ -2,11 +2,13 @@
 // The API's routes and request checks.
 #include "routes.hpp"
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <optional>
-#include <regex>
 #include <sstream>
+#include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -93,18 +95,41 @@ struct route_context {
     const tarn::fb::wanted_network* match;
 };
 
+// The path's parts that a pattern's '*'s stood for, after the whole path:
+// groups[1] is the first.
+using path_groups = std::vector<std::string>;
+
+// Whether `path` fits `pattern`, in which each '*' stands for one non-empty
+// path segment (no '/'); `groups` gets the segments so taken.
+bool match_path(std::string_view pattern, std::string_view path, path_groups& groups) {
+    groups.assign(1, std::string(path));
+    std::size_t at = 0;
+    for (const char p : pattern) {
+        if (p != '*') {
+            if (at == path.size() || path[at] != p) return false;
+            ++at;
+            continue;
+        }
+        const std::size_t end = std::min(path.find('/', at), path.size());
+        if (end == at) return false;
+        groups.emplace_back(path.substr(at, end - at));
+        at = end;
+    }
+    return at == path.size();
+}
+
 // One route: a method and a path pattern whose groups the action takes. A
 // path outside /api that no route takes is a file of the page.
 struct route_entry {
     const char* method;
-    std::regex pattern;
-    std::function<response(const route_context&, const request&, const std::smatch&)> action;
+    const char* pattern;
+    std::function<response(const route_context&, const request&, const path_groups&)> action;
 };
 
 const std::vector<route_entry>& route_table() {
     static const std::vector<route_entry> routes{
-        {"GET", std::regex("/api/network"),
-         [](const route_context& c, const request& req, const std::smatch&) {
+        {"GET", "/api/network",
+         [](const route_context& c, const request& req, const path_groups&) {
              const auto now = c.watch.walk();
              response res;
              if (req.header("If-None-Match") == now->etag)
@@ -114,36 +139,36 @@ const std::vector<route_entry>& route_table() {
              res.set_header("ETag", now->etag);
              return res;
          }},
-        {"GET", std::regex("/api/events"),
-         [](const route_context&, const request&, const std::smatch&) {
+        {"GET", "/api/events",
+         [](const route_context&, const request&, const path_groups&) {
              response res;
              res.content_type = "text/event-stream";
              res.event_stream = true;
              return res;
          }},
-        {"GET", std::regex("/api/blocks/([^/]+)"),
-         [](const route_context& c, const request&, const std::smatch& m) {
+        {"GET", "/api/blocks/*",
+         [](const route_context& c, const request&, const path_groups& m) {
              return reply(200, c.api.block_document(m[1]));
          }},
-        {"POST", std::regex("/api/blocks"),
-         [](const route_context& c, const request& req, const std::smatch&) {
+        {"POST", "/api/blocks",
+         [](const route_context& c, const request& req, const path_groups&) {
              return reply(201, json{{"ticket", c.api.create(read_create_request(req.body))}});
          }},
-        {"DELETE", std::regex("/api/blocks/([^/]+)"),
-         [](const route_context& c, const request&, const std::smatch& m) {
+        {"DELETE", "/api/blocks/*",
+         [](const route_context& c, const request&, const path_groups& m) {
              const std::string block = m[1];
              c.api.destroy(block);
              return reply(200, json{{"destroyed", block}});
          }},
-        {"POST", std::regex("/api/blocks/([^/]+)/activate"),
-         [](const route_context& c, const request& req, const std::smatch& m) {
+        {"POST", "/api/blocks/*/activate",
+         [](const route_context& c, const request& req, const path_groups& m) {
              const std::string block = m[1];
              const bool active = read_activity_request(req.body);
              c.api.activate(block, active);
              return reply(200, json{{"block", block}, {"active", active}});
          }},
-        {"GET", std::regex("/api/values"),
-         [](const route_context& c, const request& req, const std::smatch&) {
+        {"GET", "/api/values",
+         [](const route_context& c, const request& req, const path_groups&) {
              std::vector<std::string> names;
              const auto given = req.query.equal_range("name");
              for (auto it = given.first; it != given.second; ++it) names.push_back(it->second);
@@ -153,14 +178,14 @@ const std::vector<route_entry>& route_table() {
              for (std::size_t i = 0; i < names.size(); ++i) out[names[i]] = values[i] ? json(*values[i]) : json();
              return reply(200, json{{"values", out}});
          }},
-        {"GET", std::regex("/api/tickets"),
-         [](const route_context& c, const request&, const std::smatch&) {
+        {"GET", "/api/tickets",
+         [](const route_context& c, const request&, const path_groups&) {
              json blocks = json::array();
              for (const auto& e : c.api.destroyable()) blocks.push_back({{"name", e.block}, {"factory", e.factory}});
              return reply(200, json{{"blocks", blocks}});
          }},
-        {"PATCH", std::regex("/api/blocks/([^/]+)/properties"),
-         [](const route_context& c, const request& req, const std::smatch& m) {
+        {"PATCH", "/api/blocks/*/properties",
+         [](const route_context& c, const request& req, const path_groups& m) {
              const std::string block = m[1];
              const body_budget::share held = large_bodies().take(req.body.size());
              const auto values = fbjson::read_property_values(req.body);
@@ -169,20 +194,20 @@ const std::vector<route_entry>& route_table() {
              for (const auto& v : values) written.push_back(v.name);
              return reply(200, json{{"block", block}, {"written", written}});
          }},
-        {"POST", std::regex("/api/connections"),
-         [](const route_context& c, const request& req, const std::smatch&) {
+        {"POST", "/api/connections",
+         [](const route_context& c, const request& req, const path_groups&) {
              const connection_request edit = read_connection_request(req.body);
              c.api.connect(edit);
              return reply(201, json{{"from", edit.from}, {"to", edit.to}});
          }},
-        {"DELETE", std::regex("/api/connections"),
-         [](const route_context& c, const request& req, const std::smatch&) {
+        {"DELETE", "/api/connections",
+         [](const route_context& c, const request& req, const path_groups&) {
              const connection_request edit = read_connection_request(req.body);
              c.api.disconnect(edit);
              return reply(200, json{{"from", edit.from}, {"to", edit.to}});
          }},
-        {"POST", std::regex("/api/restore"),
-         [](const route_context& c, const request& req, const std::smatch&) {
+        {"POST", "/api/restore",
+         [](const route_context& c, const request& req, const path_groups&) {
              const bool dry_run = dry_run_flag(dry_run_parameter(req));
              const body_budget::share held = large_bodies().take(req.body.size());
              const restore_result result = c.api.restore(fbjson::read_document(req.body), dry_run);
@@ -190,8 +215,8 @@ const std::vector<route_entry>& route_table() {
          }},
         // Prometheus's scrape: its own token (or the API's), allowed read-only;
         // one walk, shared with whatever else reads the network meanwhile.
-        {"GET", std::regex("/metrics"),
-         [](const route_context& c, const request& req, const std::smatch&) {
+        {"GET", "/metrics",
+         [](const route_context& c, const request& req, const path_groups&) {
              if (!may_scrape(req.header("Authorization"), c.rules.token, c.rules.scrape_token)) return unauthorized();
              response res;
              res.content_type = "text/plain; version=0.0.4; charset=utf-8";
@@ -244,9 +269,9 @@ response router::handle(const request& req) const {
 response router::route(const request& req) const {
     const std::string method = req.method == "HEAD" ? "GET" : req.method;
     for (const route_entry& r : route_table()) {
-        std::smatch m;
-        if (method == r.method && std::regex_match(req.path, m, r.pattern))
-            return r.action(route_context{api_, watch_, rules_, match_}, req, m);
+        path_groups groups;
+        if (method == r.method && match_path(r.pattern, req.path, groups))
+            return r.action(route_context{api_, watch_, rules_, match_}, req, groups);
     }
     // Whatever else is not under /api is the page's.
     if (req.path.rfind("/api/", 0) != 0) return page(req);
