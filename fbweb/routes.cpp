@@ -156,13 +156,13 @@ const std::vector<route_entry>& route_table() {
          }},
         {"DELETE", "/api/blocks/*",
          [](const route_context& c, const request&, const path_groups& m) {
-             const std::string block = m[1];
+             const std::string& block = m[1];
              c.api.destroy(block);
              return reply(200, json{{"destroyed", block}});
          }},
         {"POST", "/api/blocks/*/activate",
          [](const route_context& c, const request& req, const path_groups& m) {
-             const std::string block = m[1];
+             const std::string& block = m[1];
              const bool active = read_activity_request(req.body);
              c.api.activate(block, active);
              return reply(200, json{{"block", block}, {"active", active}});
@@ -186,7 +186,7 @@ const std::vector<route_entry>& route_table() {
          }},
         {"PATCH", "/api/blocks/*/properties",
          [](const route_context& c, const request& req, const path_groups& m) {
-             const std::string block = m[1];
+             const std::string& block = m[1];
              const body_budget::share held = large_bodies().take(req.body.size());
              const auto values = fbjson::read_property_values(req.body);
              c.api.write_properties(block, values);
