@@ -170,8 +170,12 @@ static void start(const struct request* req) {
     snprintf(env_user, sizeof env_user, "USER=%s", user);
     snprintf(env_home, sizeof env_home, "HOME=%s", dir);
     snprintf(env_term, sizeof env_term, "TERM=%s", req->term ? req->term : "");
-    char* env[] = {"PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin", env_user, env_home,
-                   "LANG=C.UTF-8", req->tty && req->term ? env_term : NULL, NULL};
+    char* env[] = {"PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin",
+                   env_user,
+                   env_home,
+                   "LANG=C.UTF-8",
+                   req->tty && req->term ? env_term : NULL,
+                   NULL};
     if (chdir(dir)) (void)chdir("/");
     execvpe(req->argv[0], req->argv, env);
     fprintf(stderr, "board-agent: %s: %s\n", req->argv[0], strerror(errno));
